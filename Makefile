@@ -1,0 +1,39 @@
+# Thin front over CMake. Every target first makes sure the machine has what it needs.
+BUILD   := build/cmake
+OUT     := build/out
+PREFIX  := $(CURDIR)/build/wineprefix
+WINE    := WINEPREFIX=$(PREFIX) WINEDEBUG=-all
+JOBS    ?= $(shell nproc)
+
+.PHONY: all setup build test demo bench clean format
+
+all: build
+
+setup:
+	@tools/setup
+
+build: setup
+	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# One wineserver lives for the whole run (-p keeps it up), so each test
+# program starts in a fraction of a second; it is stopped afterwards.
+test: build
+	@tools/wine-prefix $(PREFIX)
+	@$(WINE) wineserver -p; status=0; \
+	  cd $(BUILD) && ctest --output-on-failure -j $(JOBS) || status=$$?; \
+	  $(WINE) wineserver -k 2>/dev/null; exit $$status
+
+demo: build
+	@tools/wine-prefix $(PREFIX)
+	@$(WINE) wine $(OUT)/fllhost.exe demo/tour.prg; \
+	  echo; echo "The deliverables are in $(CURDIR)/$(OUT):"; ls -1 $(OUT)
+
+bench: build
+	@echo "no benchmarks yet"
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

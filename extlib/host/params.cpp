@@ -1,0 +1,104 @@
+// Parameter helpers: texts of every kind turned into terminated handles, and
+// the password offset.
+#include "params.h"
+
+#include <cstring>
+
+#include "services.h"
+
+namespace marvo {
+namespace {
+
+uint32_t characterToHandle(const abi::HostValue& value)
+{
+    OwnedHandle copy(AllocHandleOrRaise(value.length + 1));
+    HandleLock to(copy.get());
+    {
+        HandleLock from(value.handle);
+        if (value.length)
+            std::memcpy(to.data(), from.data(), value.length);
+    }
+    to.data()[value.length] = '\0';
+    return copy.release();
+}
+
+uint32_t memoToHandle(const abi::HostValue& reference)
+{
+    int32_t channel = MemoFileChannel(reference.where());
+    int32_t offset = MemoOffset(reference);
+    if (offset < 0)
+        RaiseHostError(offset);
+    int32_t length = MemoLength(reference);
+    if (length < 0)
+        RaiseUserError("Invalid memo size\n");
+    FileSeek(channel, static_cast<uint32_t>(offset));
+    OwnedHandle text(AllocHandleOrRaise(static_cast<uint32_t>(length) + 1));
+    HandleLock lock(text.get());
+    if (FileRead(channel, lock.data(), length) != static_cast<uint32_t>(length))
+        RaiseUserError("Error reading memo field\n");
+    lock.data()[length] = '\0';
+    return text.release();
+}
+
+uint32_t variableToHandle(const abi::HostValue& reference)
+{
+    abi::HostValue value{};
+    if (int32_t r = LoadVariable(reference, value))
+        RaiseHostError(-r);
+    if (value.kind != 'C') {
+        FreeHandle(value.handle);
+        return 0;
+    }
+    OwnedHandle text(value.handle);
+    if (!ResizeHandle(text.get(), value.length + 1))
+        RaiseHostError(kErrNoMemory);
+    static_cast<char*>(HandleToPointer(text.get()))[value.length] = '\0';
+    return text.release();
+}
+
+} // namespace
+
+std::string ParamString(const abi::ParamBlock* pb, int n)
+{
+    const abi::HostValue& value = Param(pb, n);
+    std::string text(value.length, '\0');
+    if (value.length)
+        CopyParamText(&text[0], value.handle, value.length);
+    return text;
+}
+
+uint32_t ParamToTextHandle(abi::ParamBlock* pb, int index)
+{
+    const abi::HostValue& value = pb->param[index];
+    switch (value.kind) {
+    case 'C':
+        return characterToHandle(value);
+    case 'R':
+        return value.where() > 0 ? memoToHandle(value) : variableToHandle(value);
+    default:
+        return 0;
+    }
+}
+
+int CopyParamText(char* destination, uint32_t handle, uint32_t length)
+{
+    HandleLock from(handle);
+    if (length)
+        std::memcpy(destination, from.data(), length);
+    destination[length] = '\0';
+    return 1;
+}
+
+void OffsetPasswordBytes(char* buffer, size_t length, const PasswordOffset& offset)
+{
+    int sum = 0;
+    for (int8_t b : offset)
+        sum += b;
+    for (size_t i = 0; i < length; ++i) {
+        int b = static_cast<int8_t>(buffer[i]);
+        // C++ remainder takes the dividend's sign, as the stored data expects.
+        buffer[i] = static_cast<char>((b + sum) % 255);
+    }
+}
+
+} // namespace marvo
