@@ -10,13 +10,6 @@
         marvo::RaiseUserError(#name " is not available yet\n");                                    \
     }
 
-PENDING(M_IDXNO)
-PENDING(M_IDXNOF)
-PENDING(M_IGOTOP)
-PENDING(M_IGOTOPF)
-PENDING(M_ISKIP)
-PENDING(M_ISKIPF)
-PENDING(M_INFO)
 PENDING(M_CRPTINIT)
 PENDING(M_CRPTQUIT)
 PENDING(M_ENCRPTW)
