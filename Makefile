@@ -19,13 +19,12 @@ build: setup
 # One wineserver lives for the whole run (-p keeps it up), so each test
 # program starts in a fraction of a second; it is stopped afterwards.
 test: build
-	@tools/wine-prefix $(PREFIX)
-	@$(WINE) wineserver -p; status=0; \
-	  cd $(BUILD) && ctest --output-on-failure -j $(JOBS) || status=$$?; \
-	  $(WINE) wineserver -k 2>/dev/null; exit $$status
+	@tools/wine-prefix $(PREFIX) --up
+	@status=0; cd $(BUILD) && ctest --output-on-failure -j $(JOBS) || status=$$?; \
+	  cd $(CURDIR) && tools/wine-prefix $(PREFIX) --down; exit $$status
 
 demo: build
-	@tools/wine-prefix $(PREFIX)
+	@tools/wine-prefix $(PREFIX) --up
 	@$(WINE) wine $(OUT)/fllhost.exe demo/tour.prg; \
 	  echo; echo "The deliverables are in $(CURDIR)/$(OUT):"; ls -1 $(OUT)
 
