@@ -9,10 +9,15 @@
 // Tk[i] = (T(k-1)[i] >> 8) ^ T0[T(k-1)[i] & 0xFF], and by linearity of the
 // division the eight bytes' contributions are xor-ed together. The register
 // is folded into the first four (or two, for CRC-16) bytes of the block.
+//
+// Where the processor multiplies without carries, whole 16-byte blocks go to
+// the folding kernels of crc_clmul.cpp and only the last few bytes come here.
 #include "crc.h"
 
 #include <array>
-#include <cstring>
+#include <atomic>
+
+#include "crc_clmul.h"
 
 namespace crc {
 namespace {
@@ -66,17 +71,82 @@ uint32_t sliced(uint32_t crc, const uint8_t* p, size_t n, const Table& t)
     return bytewise(crc, p, n, t);
 }
 
+Kernel Best()
+{
+    if (fold::HasClmul512())
+        return Kernel::Clmul512;
+    if (fold::HasClmul())
+        return Kernel::Clmul;
+    return Kernel::Table;
+}
+
+// Chosen once; a race at first use only makes two threads choose alike.
+std::atomic<int> activeKernel{-1};
+
+struct Kernels {
+    const Table& table;
+    uint32_t (*narrow)(uint32_t, const uint8_t*, size_t);
+    uint32_t (*wide)(uint32_t, const uint8_t*, size_t);
+};
+
+const Kernels kKernels16{kTable16, fold::Clmul16, fold::Clmul512x16};
+const Kernels kKernels32{kTable32, fold::Clmul32, fold::Clmul512x32};
+
+uint32_t run(uint32_t crc, const uint8_t* p, size_t n, const Kernels& k)
+{
+    const Kernel kernel = ActiveKernel();
+    const size_t blocks = n / 16;
+    if (kernel == Kernel::Clmul512 && blocks >= fold::kMinBlocks512)
+        crc = k.wide(crc, p, blocks);
+    else if (kernel != Kernel::Table && blocks >= fold::kMinBlocks)
+        crc = k.narrow(crc, p, blocks);
+    else
+        return sliced(crc, p, n, k.table);
+    return sliced(crc, p + blocks * 16, n % 16, k.table);
+}
+
 } // namespace
 
 uint32_t Update16(uint32_t crc, const void* data, size_t size)
 {
     // The 16-bit register sits in the low half, so the same folding serves.
-    return sliced(crc & 0xFFFF, static_cast<const uint8_t*>(data), size, kTable16);
+    return run(crc & 0xFFFF, static_cast<const uint8_t*>(data), size, kKernels16);
 }
 
 uint32_t Update32(uint32_t crc, const void* data, size_t size)
 {
-    return sliced(crc, static_cast<const uint8_t*>(data), size, kTable32);
+    return run(crc, static_cast<const uint8_t*>(data), size, kKernels32);
+}
+
+bool Supported(Kernel kernel)
+{
+    switch (kernel) {
+    case Kernel::Clmul512:
+        return fold::HasClmul512();
+    case Kernel::Clmul:
+        return fold::HasClmul();
+    case Kernel::Table:
+        break;
+    }
+    return true;
+}
+
+Kernel ActiveKernel()
+{
+    int k = activeKernel.load(std::memory_order_relaxed);
+    if (k < 0) {
+        k = static_cast<int>(Best());
+        activeKernel.store(k, std::memory_order_relaxed);
+    }
+    return static_cast<Kernel>(k);
+}
+
+bool UseKernel(Kernel kernel)
+{
+    if (!Supported(kernel))
+        return false;
+    activeKernel.store(static_cast<int>(kernel), std::memory_order_relaxed);
+    return true;
 }
 
 uint32_t UpdateBytewise(uint32_t crc, const void* data, size_t size, uint32_t poly)

@@ -19,7 +19,10 @@ constexpr uint32_t kInit32 = 0xFFFFFFFF;
 // A CRC-32 is complemented once at the end (Finish32).
 uint32_t Update16(uint32_t crc, const void* data, size_t size);
 uint32_t Update32(uint32_t crc, const void* data, size_t size);
-inline uint32_t Finish32(uint32_t crc) { return ~crc; }
+inline uint32_t Finish32(uint32_t crc)
+{
+    return ~crc;
+}
 
 inline uint16_t Crc16(const void* data, size_t size)
 {
@@ -33,5 +36,17 @@ inline uint32_t Crc32(const void* data, size_t size)
 // The one-table-look-up-per-byte steps, the reference the faster paths are
 // measured and tested against.
 uint32_t UpdateBytewise(uint32_t crc, const void* data, size_t size, uint32_t poly);
+
+// The methods behind Update16 and Update32, all with the same results:
+// slicing by eight table look-ups, folding with carry-less multiplication of
+// 128-bit blocks (PCLMULQDQ, SSE4.1), and the same folding four blocks wide
+// (VPCLMULQDQ on AVX-512 registers). The fastest one the processor and the
+// system offer is taken at first use; tests and benchmarks may choose another.
+enum class Kernel { Table, Clmul, Clmul512 };
+bool Supported(Kernel kernel);
+Kernel ActiveKernel();
+// Switches every later update to kernel; false, and no change, when the
+// processor or the system lacks it.
+bool UseKernel(Kernel kernel);
 
 } // namespace crc

@@ -1,7 +1,9 @@
 // The CRC kernels against a bit-at-a-time model written here and the
-// published check values of CRC-16/ARC and CRC-32/ISO-HDLC.
+// published check values of CRC-16/ARC and CRC-32/ISO-HDLC; the folding
+// kernels against the table method, and the table method forced on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,8 +23,14 @@ uint32_t bitwise(uint32_t reg, const std::string& data, uint32_t poly)
     return reg;
 }
 
-uint32_t model16(const std::string& s) { return bitwise(0, s, 0xA001); }
-uint32_t model32(const std::string& s) { return ~bitwise(0xFFFFFFFF, s, 0xEDB88320); }
+uint32_t model16(const std::string& s)
+{
+    return bitwise(0, s, 0xA001);
+}
+uint32_t model32(const std::string& s)
+{
+    return ~bitwise(0xFFFFFFFF, s, 0xEDB88320);
+}
 
 struct Known {
     std::string text;
@@ -38,6 +46,16 @@ const Known kKnown[] = {
     {"123456789", 0xBB3D, 0xCBF43926},
     {"The quick brown fox jumps over the lazy dog", 0xFCDF, 0x414FA339},
 };
+
+// The fastest kernel the processor offers is taken unless one is chosen.
+TEST(Crc, FastestKernelByDefault)
+{
+    const crc::Kernel best = crc::Supported(crc::Kernel::Clmul512) ? crc::Kernel::Clmul512
+                             : crc::Supported(crc::Kernel::Clmul)  ? crc::Kernel::Clmul
+                                                                   : crc::Kernel::Table;
+    EXPECT_EQ(crc::ActiveKernel(), best);
+    RecordProperty("kernel", static_cast<int>(best));
+}
 
 TEST(Crc, PublishedValues)
 {
@@ -98,6 +116,152 @@ TEST(Crc, BytewiseReferenceAgreesWithTheFastPath)
               crc::Update16(0, data.data(), data.size()));
     EXPECT_EQ(crc::UpdateBytewise(~0u, data.data(), data.size(), crc::kPoly32),
               crc::Update32(~0u, data.data(), data.size()));
+}
+
+std::string KernelName(crc::Kernel k)
+{
+    switch (k) {
+    case crc::Kernel::Table:
+        return "Table";
+    case crc::Kernel::Clmul:
+        return "Clmul";
+    case crc::Kernel::Clmul512:
+        return "Clmul512";
+    }
+    return "Unknown";
+}
+
+} // namespace
+
+namespace crc {
+void PrintTo(Kernel k, std::ostream* os)
+{
+    *os << KernelName(k);
+}
+} // namespace crc
+
+namespace {
+
+// Every kernel the processor offers, and the table method however fast the
+// processor is. Each case puts back the kernel it found.
+class CrcKernel : public ::testing::TestWithParam<crc::Kernel> {
+  protected:
+    void SetUp() override
+    {
+        if (!crc::Supported(GetParam())) {
+            GTEST_SKIP() << "the processor lacks this kernel";
+        }
+        ASSERT_TRUE(crc::UseKernel(GetParam()));
+    }
+    void TearDown() override { crc::UseKernel(initial_); }
+
+    const crc::Kernel initial_ = crc::ActiveKernel();
+};
+
+std::vector<unsigned char> RandomBytes(size_t n, unsigned seed)
+{
+    std::vector<unsigned char> data(n);
+    std::mt19937 rng(seed);
+    for (auto& b : data)
+        b = static_cast<unsigned char>(rng());
+    return data;
+}
+
+// Table results first, with the table method chosen explicitly, then the
+// kernel under test over the same spans: every length 0 to 4096 at every
+// alignment 0 to 15, from a register that is neither zero nor the init value.
+TEST_P(CrcKernel, EveryLengthAndAlignmentMatchesTheTableMethod)
+{
+    const std::vector<unsigned char> data = RandomBytes(4096 + 16, 17);
+    const uint32_t start32 = 0x9E3779B9;
+    const uint32_t start16 = 0x5A3C;
+    std::vector<uint32_t> want32, want16;
+    ASSERT_TRUE(crc::UseKernel(crc::Kernel::Table));
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t n = 0; n <= 4096; ++n) {
+            want32.push_back(crc::Update32(start32, data.data() + offset, n));
+            want16.push_back(crc::Update16(start16, data.data() + offset, n));
+        }
+    }
+    ASSERT_TRUE(crc::UseKernel(GetParam()));
+    size_t i = 0;
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t n = 0; n <= 4096; ++n, ++i) {
+            ASSERT_EQ(crc::Update32(start32, data.data() + offset, n), want32[i])
+                << offset << "+" << n;
+            ASSERT_EQ(crc::Update16(start16, data.data() + offset, n), want16[i])
+                << offset << "+" << n;
+        }
+    }
+}
+
+// Lengths around the block sizes of the kernels, and a long buffer, checked
+// against the bit-at-a-time model.
+TEST_P(CrcKernel, MatchesTheModel)
+{
+    const std::vector<unsigned char> bytes = RandomBytes(70000, 23);
+    const std::string data(bytes.begin(), bytes.end());
+    for (size_t n :
+         {size_t(15), size_t(16), size_t(63), size_t(64), size_t(65), size_t(255), size_t(256),
+          size_t(257), size_t(1023), size_t(4097), size_t(65536 + 3), size_t(70000)}) {
+        for (size_t offset : {size_t(0), size_t(1), size_t(7)}) {
+            const size_t len = std::min(n, data.size() - offset);
+            const std::string part = data.substr(offset, len);
+            EXPECT_EQ(crc::Crc32(part.data(), len), model32(part)) << offset << "+" << len;
+            EXPECT_EQ(crc::Crc16(part.data(), len), model16(part)) << offset << "+" << len;
+        }
+    }
+}
+
+TEST_P(CrcKernel, PublishedValuesAndPieces)
+{
+    for (const Known& k : kKnown) {
+        EXPECT_EQ(crc::Crc16(k.text.data(), k.text.size()), k.crc16) << k.text;
+        EXPECT_EQ(crc::Crc32(k.text.data(), k.text.size()), k.crc32) << k.text;
+    }
+    const std::vector<unsigned char> bytes = RandomBytes(100000, 29);
+    const std::string data(bytes.begin(), bytes.end());
+    for (size_t cut : {size_t(0), size_t(17), size_t(256), size_t(4099), size_t(99999)}) {
+        uint32_t r32 = crc::Update32(crc::kInit32, data.data(), cut);
+        r32 = crc::Update32(r32, data.data() + cut, data.size() - cut);
+        EXPECT_EQ(crc::Finish32(r32), model32(data)) << cut;
+        uint32_t r16 = crc::Update16(crc::kInit16, data.data(), cut);
+        r16 = crc::Update16(r16, data.data() + cut, data.size() - cut);
+        EXPECT_EQ(r16, model16(data)) << cut;
+    }
+}
+
+TEST_P(CrcKernel, StaysChosen)
+{
+    const std::vector<unsigned char> data = RandomBytes(1024, 31);
+    crc::Update32(crc::kInit32, data.data(), data.size());
+    EXPECT_EQ(crc::ActiveKernel(), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Crc, CrcKernel,
+                         ::testing::Values(crc::Kernel::Table, crc::Kernel::Clmul,
+                                           crc::Kernel::Clmul512),
+                         [](const ::testing::TestParamInfo<crc::Kernel>& info) {
+                             return KernelName(info.param);
+                         });
+
+// The kernels' requirements nest, and the table method is always there.
+TEST(Crc, KernelChoice)
+{
+    EXPECT_TRUE(crc::Supported(crc::Kernel::Table));
+    if (crc::Supported(crc::Kernel::Clmul512)) {
+        EXPECT_TRUE(crc::Supported(crc::Kernel::Clmul));
+    }
+    const crc::Kernel before = crc::ActiveKernel();
+    for (crc::Kernel k : {crc::Kernel::Clmul, crc::Kernel::Clmul512}) {
+        if (!crc::Supported(k)) {
+            EXPECT_FALSE(crc::UseKernel(k));
+            EXPECT_EQ(crc::ActiveKernel(), before);
+        }
+    }
+    EXPECT_TRUE(crc::UseKernel(crc::Kernel::Table));
+    EXPECT_EQ(crc::ActiveKernel(), crc::Kernel::Table);
+    crc::UseKernel(before);
 }
 
 } // namespace
