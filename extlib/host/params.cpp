@@ -22,7 +22,7 @@ uint32_t characterToHandle(const abi::HostValue& value)
     return copy.release();
 }
 
-uint32_t memoToHandle(const abi::HostValue& reference)
+uint32_t memoToHandle(const abi::HostValue& reference, uint32_t& size)
 {
     int32_t channel = MemoFileChannel(reference.where());
     int32_t offset = MemoOffset(reference);
@@ -37,10 +37,11 @@ uint32_t memoToHandle(const abi::HostValue& reference)
     if (FileRead(channel, lock.data(), length) != static_cast<uint32_t>(length))
         RaiseUserError("Error reading memo field\n");
     lock.data()[length] = '\0';
+    size = static_cast<uint32_t>(length);
     return text.release();
 }
 
-uint32_t variableToHandle(const abi::HostValue& reference)
+uint32_t variableToHandle(const abi::HostValue& reference, uint32_t& size)
 {
     abi::HostValue value{};
     if (int32_t r = LoadVariable(reference, value))
@@ -53,6 +54,7 @@ uint32_t variableToHandle(const abi::HostValue& reference)
     if (!ResizeHandle(text.get(), value.length + 1))
         RaiseHostError(kErrNoMemory);
     static_cast<char*>(HandleToPointer(text.get()))[value.length] = '\0';
+    size = value.length;
     return text.release();
 }
 
@@ -67,17 +69,25 @@ std::string ParamString(const abi::ParamBlock* pb, int n)
     return text;
 }
 
-uint32_t ParamToTextHandle(abi::ParamBlock* pb, int index)
+uint32_t ParamToTextHandle(abi::ParamBlock* pb, int index, uint32_t* length)
 {
     const abi::HostValue& value = pb->param[index];
+    uint32_t size = 0;
+    uint32_t handle = 0;
     switch (value.kind) {
     case 'C':
-        return characterToHandle(value);
+        size = value.length;
+        handle = characterToHandle(value);
+        break;
     case 'R':
-        return value.where() > 0 ? memoToHandle(value) : variableToHandle(value);
+        handle = value.where() > 0 ? memoToHandle(value, size) : variableToHandle(value, size);
+        break;
     default:
-        return 0;
+        break;
     }
+    if (length)
+        *length = handle ? size : 0;
+    return handle;
 }
 
 int CopyParamText(char* destination, uint32_t handle, uint32_t length)
