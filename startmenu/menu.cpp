@@ -6,7 +6,7 @@ namespace menu {
 
 namespace {
 
-constexpr char kInstallSk[] = "In\x9at\xe1l\xe1"
+constexpr char kInstallSk[] = "In\x9atal\xe1"
                               "cia Velmora Lite Sk";
 constexpr char kInstallEn[] = "Install Velmora Lite En";
 constexpr char kDocuments[] = "Dokumenty k Velmora/Documents for Velmora";

@@ -37,7 +37,7 @@ TEST(StartMenuLayout, ControlsInOrderWithTheirPixelRectangles)
          {40, 128, 246, 20},
          Pointer::Hand,
          2,
-         "In\x9at\xe1l\xe1"
+         "In\x9atal\xe1"
          "cia Velmora Lite Sk"},
         {Control::lblEmail,
          {398, 491, 113, 15},

@@ -1,0 +1,28 @@
+// Stand-in for the CD's setup programs in the window tests: records the command
+// line it was started with and its current directory into a file beside
+// itself (its own name with .txt instead of .exe), then ends.
+#include <windows.h>
+
+#include <string>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    char self[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    char directory[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(MAX_PATH, directory);
+    std::string record = std::string(GetCommandLineA()) + "\n" + directory + "\n";
+
+    std::string log(self);
+    log.replace(log.size() - 4, 4, ".txt");
+    const std::string partial = log + ".part";
+    HANDLE file = CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
+    DWORD written = 0;
+    WriteFile(file, record.data(), DWORD(record.size()), &written, nullptr);
+    CloseHandle(file);
+    // Renamed only when complete, so a reader never sees half a record.
+    return MoveFileExA(partial.c_str(), log.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+}

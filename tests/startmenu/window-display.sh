@@ -1,0 +1,55 @@
+#!/bin/sh
+# Runs the start menu's window tests: a Windows test program under Wine, in a
+# prefix of its own ($1), on a virtual X display of its own that this script
+# starts (Xvfb picks a free display number) and stops afterwards. Runs in the
+# same prefix wait for each other, since the start menu refuses a second copy
+# there.
+set -eu
+prefix=$1
+shift
+tools=$(cd "$(dirname "$0")/../../tools" && pwd)
+
+# Listing runs in the caller's prefix: no display, and no prefix to create.
+case " $* " in
+*" --gtest_list_tests "*)
+    unset DISPLAY
+    exec "$(dirname "$0")/../../cmake/wine-run" "$@"
+    ;;
+esac
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+
+unset DISPLAY
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+"$tools/wine-prefix" "$prefix" >&2
+
+run=$(mktemp -d "${TMPDIR:-/tmp}/startmenu-x.XXXXXX")
+xvfb=
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+    [ -z "$xvfb" ] || wait "$xvfb" 2>/dev/null || true
+    rm -rf "$run"
+}
+trap cleanup EXIT
+trap "exit 1" INT TERM HUP
+
+Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp 8>"$run/display" >/dev/null 2>"$run/xvfb.log" &
+xvfb=$!
+tries=0
+while [ ! -s "$run/display" ]; do
+    tries=$((tries + 1))
+    if [ $tries -gt 200 ] || ! kill -0 "$xvfb" 2>/dev/null; then
+        echo "window-display: Xvfb did not start" >&2
+        cat "$run/xvfb.log" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+DISPLAY=":$(head -n1 "$run/display")"
+export DISPLAY
+
+status=0
+wine "$@" || status=$?
+exit $status
