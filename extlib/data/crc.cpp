@@ -10,12 +10,23 @@
 // division the eight bytes' contributions are xor-ed together. The register
 // is folded into the first four (or two, for CRC-16) bytes of the block.
 //
+// Long buffers go through five independent registers ("braids"), so the
+// processor overlaps five chains of look-ups instead of waiting on one. The
+// buffer is a row of machine words, word j belonging to braid j mod 5. Each
+// braid register is added to the first bytes of its next word, which lies
+// 5 words on; so byte k of a word is carried through the 5 W - k - 1 bytes
+// up to that point: B_k[i] = T0[i] advanced by that many zero bytes. The
+// last row of words is run one word after another with all five registers
+// added, which leaves the single register of the plain method.
+//
 // Where the processor multiplies without carries, whole 16-byte blocks go to
 // the folding kernels of crc_clmul.cpp and only the last few bytes come here.
 #include "crc.h"
 
 #include <array>
 #include <atomic>
+#include <cstring>
+#include <type_traits>
 
 #include "crc_clmul.h"
 
@@ -71,6 +82,67 @@ uint32_t sliced(uint32_t crc, const uint8_t* p, size_t n, const Table& t)
     return bytewise(crc, p, n, t);
 }
 
+// The machine word; x86 is little endian, so byte k of a word is bits 8k.
+using Word = std::conditional_t<sizeof(void*) == 8, uint64_t, uint32_t>;
+constexpr size_t kWordBytes = sizeof(Word);
+constexpr size_t kBraids = 5;
+constexpr size_t kRowBytes = kBraids * kWordBytes;
+
+using BraidTable = std::array<std::array<uint32_t, 256>, kWordBytes>;
+
+constexpr BraidTable MakeBraidTables(const Table& t)
+{
+    BraidTable b{};
+    for (size_t k = 0; k < kWordBytes; ++k) {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t r = t[0][i];
+            for (size_t zero = 0; zero < kRowBytes - k - 1; ++zero)
+                r = (r >> 8) ^ t[0][r & 0xFF];
+            b[kWordBytes - 1 - k][i] = r; // ordered as the slicing tables
+        }
+    }
+    return b;
+}
+
+constexpr BraidTable kBraid16 = MakeBraidTables(kTable16);
+constexpr BraidTable kBraid32 = MakeBraidTables(kTable32);
+
+inline Word loadWord(const uint8_t* p)
+{
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The look-ups of one word, byte k through table k.
+template <size_t Tables, typename T> inline uint32_t lookUp(Word x, const T& t)
+{
+    uint32_t r = 0;
+    for (size_t k = 0; k < kWordBytes; ++k)
+        r ^= t[Tables - 1 - k][(x >> (8 * k)) & 0xFF];
+    return r;
+}
+
+uint32_t braided(uint32_t crc, const uint8_t* p, size_t n, const Table& t, const BraidTable& b)
+{
+    size_t rows = n / kRowBytes;
+    if (rows < 2)
+        return sliced(crc, p, n, t);
+    const size_t rest = n % kRowBytes;
+    Word reg[kBraids] = {crc};
+    for (; rows > 1; --rows, p += kRowBytes) {
+        Word x[kBraids];
+        for (size_t j = 0; j < kBraids; ++j)
+            x[j] = loadWord(p + j * kWordBytes) ^ reg[j];
+        for (size_t j = 0; j < kBraids; ++j)
+            reg[j] = lookUp<kWordBytes>(x[j], b);
+    }
+    uint32_t r = 0;
+    for (size_t j = 0; j < kBraids; ++j)
+        r = lookUp<kWordBytes>(loadWord(p + j * kWordBytes) ^ reg[j] ^ r, t);
+    return sliced(r, p + kRowBytes, rest, t);
+}
+
 Kernel Best()
 {
     if (fold::HasClmul512())
@@ -85,12 +157,13 @@ std::atomic<int> activeKernel{-1};
 
 struct Kernels {
     const Table& table;
+    const BraidTable& braids;
     uint32_t (*narrow)(uint32_t, const uint8_t*, size_t);
     uint32_t (*wide)(uint32_t, const uint8_t*, size_t);
 };
 
-const Kernels kKernels16{kTable16, fold::Clmul16, fold::Clmul512x16};
-const Kernels kKernels32{kTable32, fold::Clmul32, fold::Clmul512x32};
+const Kernels kKernels16{kTable16, kBraid16, fold::Clmul16, fold::Clmul512x16};
+const Kernels kKernels32{kTable32, kBraid32, fold::Clmul32, fold::Clmul512x32};
 
 uint32_t run(uint32_t crc, const uint8_t* p, size_t n, const Kernels& k)
 {
@@ -101,7 +174,7 @@ uint32_t run(uint32_t crc, const uint8_t* p, size_t n, const Kernels& k)
     else if (kernel != Kernel::Table && blocks >= fold::kMinBlocks)
         crc = k.narrow(crc, p, blocks);
     else
-        return sliced(crc, p, n, k.table);
+        return braided(crc, p, n, k.table, k.braids);
     return sliced(crc, p + blocks * 16, n % 16, k.table);
 }
 

@@ -167,30 +167,39 @@ std::vector<unsigned char> RandomBytes(size_t n, unsigned seed)
     return data;
 }
 
-// Table results first, with the table method chosen explicitly, then the
-// kernel under test over the same spans: every length 0 to 4096 at every
-// alignment 0 to 15, from a register that is neither zero nor the init value.
-TEST_P(CrcKernel, EveryLengthAndAlignmentMatchesTheTableMethod)
+// The one-look-up-per-byte method with its own table, made here from the
+// bit-at-a-time division: fast enough to check millions of spans.
+class ByteModel {
+  public:
+    explicit ByteModel(uint32_t poly)
+    {
+        for (uint32_t i = 0; i < 256; ++i)
+            table_[i] = bitwise(i, std::string(1, '\0'), poly);
+    }
+    uint32_t operator()(uint32_t reg, const unsigned char* p, size_t n) const
+    {
+        while (n--)
+            reg = (reg >> 8) ^ table_[(reg ^ *p++) & 0xFF];
+        return reg;
+    }
+
+  private:
+    uint32_t table_[256];
+};
+
+// Every length 0 to 4096 at every alignment 0 to 15, from a register that is
+// neither zero nor the init value.
+TEST_P(CrcKernel, EveryLengthAndAlignmentMatchesTheByteModel)
 {
     const std::vector<unsigned char> data = RandomBytes(4096 + 16, 17);
+    const ByteModel model32(0xEDB88320), model16(0xA001);
     const uint32_t start32 = 0x9E3779B9;
     const uint32_t start16 = 0x5A3C;
-    std::vector<uint32_t> want32, want16;
-    ASSERT_TRUE(crc::UseKernel(crc::Kernel::Table));
     for (size_t offset = 0; offset < 16; ++offset) {
+        const unsigned char* p = data.data() + offset;
         for (size_t n = 0; n <= 4096; ++n) {
-            want32.push_back(crc::Update32(start32, data.data() + offset, n));
-            want16.push_back(crc::Update16(start16, data.data() + offset, n));
-        }
-    }
-    ASSERT_TRUE(crc::UseKernel(GetParam()));
-    size_t i = 0;
-    for (size_t offset = 0; offset < 16; ++offset) {
-        for (size_t n = 0; n <= 4096; ++n, ++i) {
-            ASSERT_EQ(crc::Update32(start32, data.data() + offset, n), want32[i])
-                << offset << "+" << n;
-            ASSERT_EQ(crc::Update16(start16, data.data() + offset, n), want16[i])
-                << offset << "+" << n;
+            ASSERT_EQ(crc::Update32(start32, p, n), model32(start32, p, n)) << offset << "+" << n;
+            ASSERT_EQ(crc::Update16(start16, p, n), model16(start16, p, n)) << offset << "+" << n;
         }
     }
 }
