@@ -73,7 +73,7 @@ HOST_FUNCTION(M_GETKEYB);
 HOST_FUNCTION(M_MKEYBID);
 HOST_FUNCTION(M_ACTKEYB);
 
-// Session end, pause and directories (system/session.cpp, system/directories.cpp)
+// Session end, pause and directories (system/sessionend.cpp, system/directories.cpp)
 HOST_FUNCTION(M_LOGOFF);
 HOST_FUNCTION(M_LOGOFFX);
 HOST_FUNCTION(M_DOWN);
