@@ -17,8 +17,9 @@ constexpr char kWindowTitle[] = "Velmora";
 constexpr char kSupportEmail[] = "velmora@danubiasoft.sk";
 constexpr char kWebHost[] = "www.danubiasoft.sk";
 constexpr char kWebPath[] = "/velmora";
-// Danubia Soft s.r.o., Mlynská 14, Bratislava, tel. 02/5441 2280
-constexpr char kContactLine[] = "Danubia Soft s.r.o., Mlynsk\xe1 14, Bratislava, tel. 02/5441 2280";
+// The supplier (Danubia Soft, whose logo is on the picture): Mlynská 14, 811 05 Bratislava, tel.
+// 02/5441 2280
+constexpr char kContactLine[] = "Mlynsk\xe1 14, 811 05 Bratislava, tel. 02/5441 2280";
 
 constexpr char kErrorTitle[] = "Error";
 constexpr unsigned kErrorStyle = 16; // OK button and the stop icon

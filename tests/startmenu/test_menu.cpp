@@ -95,7 +95,7 @@ TEST(StartMenuLayout, TextsOfTheLabels)
     EXPECT_EQ(Text(Control::lblEmail), "velmora@danubiasoft.sk");
     EXPECT_EQ(Text(Control::lblWeb), "www.danubiasoft.sk/velmora");
     EXPECT_EQ(Text(Control::lblStatus),
-              "Danubia Soft s.r.o., Mlynsk\xe1 14, Bratislava, tel. 02/5441 2280");
+              "Mlynsk\xe1 14, 811 05 Bratislava, tel. 02/5441 2280");
     for (Control c :
          {Control::cmdQuit, Control::lblInstall0, Control::lblInstall1, Control::lblInstall2})
         EXPECT_EQ(Text(c), "");

@@ -297,23 +297,24 @@ def write_ico(path, sizes=(16, 32)):
 
 
 def hand(scale=8):
-    """A white pointing hand with a dark outline; the index finger's tip is
-    the top pixel of column 5."""
-    big = 32 * scale
+    """A white pointing hand with a dark outline one pixel wide; the outline
+    above the index finger's tip is the top pixel of column 5, the hot spot."""
     s = scale
-    shape = Image.new("L", (big, big), 0)
+    shape = Image.new("L", (32 * s, 32 * s), 0)
     d = ImageDraw.Draw(shape)
-    d.rounded_rectangle((3 * s, 0, 8 * s - 1, 17 * s), radius=int(2.5 * s), fill=255)    # index
-    d.rounded_rectangle((8 * s, 8 * s, 13 * s - 1, 19 * s), radius=int(2.5 * s), fill=255)
-    d.rounded_rectangle((13 * s, 9 * s, 18 * s - 1, 20 * s), radius=int(2.5 * s), fill=255)
-    d.rounded_rectangle((18 * s, 11 * s, 23 * s - 1, 21 * s), radius=int(2.5 * s), fill=255)
-    d.rounded_rectangle((3 * s, 14 * s, 23 * s - 1, 28 * s), radius=4 * s, fill=255)     # palm
-    d.polygon([(3 * s, 23 * s), (-1 * s, 15 * s), (0, 13 * s), (2 * s, 13 * s),
-               (6 * s, 19 * s)], fill=255)                                                # thumb
-    d.rounded_rectangle((-1 * s, 12 * s, 3 * s, 17 * s), radius=2 * s, fill=255)
+    r = int(1.5 * s)
+    d.rounded_rectangle((4 * s, 1 * s, 7 * s - 1, 18 * s), radius=r, fill=255)   # index
+    d.rounded_rectangle((7 * s, 8 * s, 11 * s - 1, 19 * s), radius=r, fill=255)  # middle
+    d.rounded_rectangle((11 * s, 9 * s, 15 * s - 1, 20 * s), radius=r, fill=255)  # ring
+    d.rounded_rectangle((15 * s, 11 * s, 19 * s - 1, 21 * s), radius=r, fill=255)  # little
+    d.rounded_rectangle((4 * s, 15 * s, 19 * s - 1, 28 * s), radius=3 * s, fill=255)  # palm
+    d.polygon([(1 * s, 14 * s), (3 * s, 13 * s), (7 * s, 19 * s), (7 * s, 26 * s),
+               (5 * s, 25 * s)], fill=255)                                       # thumb
     outline = shape.filter(ImageFilter.MaxFilter(2 * s + 1))
-    inner = shape.resize((32, 32), Image.LANCZOS)
-    outer = outline.resize((32, 32), Image.LANCZOS)
+    for x, top in ((7, 9), (11, 10), (15, 12)):  # the lines between the fingers
+        d.rectangle((x * s, top * s, x * s + s - 1, 15 * s), fill=0)
+    inner = shape.resize((32, 32), Image.BOX)
+    outer = outline.resize((32, 32), Image.BOX)
     return inner, outer
 
 
