@@ -29,7 +29,8 @@ demo: build
 	  echo; echo "The deliverables are in $(CURDIR)/$(OUT):"; ls -1 $(OUT)
 
 bench: build
-	@echo "no benchmarks yet"
+	@tools/wine-prefix $(PREFIX)
+	@$(WINE) wine $(BUILD)/bin/crypt_bench.exe
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
