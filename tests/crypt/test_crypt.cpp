@@ -287,6 +287,39 @@ TEST_F(CryptMemo, MemoFieldRoundTripsOnItsFullLength)
     }
 }
 
+TEST_F(CryptMemo, AZeroByteDoesNotEndTheText)
+{
+    std::string s("abc\0def", 7);
+    store(s);
+    std::string c = text("M_MENCRPTW", {memo(), T("heslo")});
+    EXPECT_EQ(c.size(), 7u);
+    EXPECT_EQ(c, enc(s, "heslo"));
+    // A text without zero bytes gives what the string function gives.
+    store("plain text");
+    EXPECT_EQ(text("M_MENCRPTW", {memo(), T("heslo")}), enc("plain text", "heslo"));
+}
+
+TEST_F(CryptMemo, MemoReadFailuresUnwindWithoutLeaks)
+{
+    store("some text");
+    host.serviceHook = [](abi::HostRequest& r) {
+        if (r.code != abi::kSvcMemoLength)
+            return false;
+        r.arg1 = static_cast<uint32_t>(-1);
+        return true;
+    };
+    EXPECT_EQ(call("M_MENCRPTW", {memo(), T("heslo")}).userError, "Invalid memo size\n");
+    host.serviceHook = [](abi::HostRequest& r) {
+        if (r.code != abi::kSvcFileRead)
+            return false;
+        r.arg1 = 0;
+        return true;
+    };
+    EXPECT_EQ(call("M_MDECRPTW", {memo(), T("heslo")}).userError, "Error reading memo field\n");
+    host.serviceHook = nullptr;
+    EXPECT_EQ(takeOutput(), "");
+}
+
 TEST_F(CryptMemo, MemoFieldRoundTripsWithTheSessionKey)
 {
     ASSERT_TRUE(logical("M_CRPTINIT", {T("heslo")}));
