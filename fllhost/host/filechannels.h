@@ -9,14 +9,15 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace fllhost {
 
 class FileChannels {
   public:
     // FileOpen modes and flags the library asks for.
-    static constexpr uint32_t kModeRead = 0;      // flag 0: an existing file, for reading
-    static constexpr uint32_t kModeCreate = 128;  // flag 1: create the file if missing
+    static constexpr uint32_t kModeRead = 0;     // flag 0: an existing file, for reading
+    static constexpr uint32_t kModeCreate = 128; // flag 1: create the file if missing
     static constexpr uint32_t kFlagCreate = 1;
 
     FileChannels();

@@ -42,7 +42,7 @@ class Host {
         abi::HostFunction entry = nullptr;
     };
     const std::vector<Function>& functions() const;
-    const Function* find(const std::string& name) const;  // any case; null when unknown
+    const Function* find(const std::string& name) const; // any case; null when unknown
     const abi::TableHeader* header() const;
     uint32_t version() const;
 
@@ -56,7 +56,7 @@ class Host {
     // This thread's tables.
     abi::HandleTable& handles();
     abi::SlotTable& slots();
-    int handlesInUse() const;  // entries in use in this thread's HandleTable
+    int handlesInUse() const; // entries in use in this thread's HandleTable
 
     // Tests: called first for every service request; true = handled.
     std::function<bool(abi::HostRequest&)> serviceHook;

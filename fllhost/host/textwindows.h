@@ -16,12 +16,12 @@ namespace fllhost {
 
 struct TextWindow {
     int id = 0;
-    int left = 0, top = 0, right = 0, bottom = 0;  // columns and rows, inclusive
-    std::string border;  // 8 OEM bytes: top, bottom, left, right, four corners
-    uint32_t defineFlags = 0;  // the constant arguments of WindowDefine, kept as given
-    int state = 0;             // last WindowSetState (3 shown, 1 released)
+    int left = 0, top = 0, right = 0, bottom = 0; // columns and rows, inclusive
+    std::string border;       // 8 OEM bytes: top, bottom, left, right, four corners
+    uint32_t defineFlags = 0; // the constant arguments of WindowDefine, kept as given
+    int state = 0;            // last WindowSetState (3 shown, 1 released)
     bool setUp = false;
-    std::string text;          // every WindowPutText, in order
+    std::string text; // every WindowPutText, in order
 };
 
 class TextWindows {
@@ -36,7 +36,7 @@ class TextWindows {
     bool setup(int id);
     bool putText(int id, const std::string& text);
     std::optional<TextWindow> find(int id) const;
-    std::vector<TextWindow> all() const;  // in order of definition
+    std::vector<TextWindow> all() const; // in order of definition
     void clear();
 
     // TimedWait: by default sleeps; tests may put a recorder in its place.

@@ -11,11 +11,11 @@ namespace fllhost {
 struct Value {
     enum class Kind { Character, Integer, Number, Logical, Reference, Nothing };
     Kind kind = Kind::Nothing;
-    std::string text;  // Character: bytes, may hold zeros
-    int32_t integer = 0;  // Integer
-    double number = 0;    // Number
-    uint16_t width = 0;   // display width of an Integer or Number
-    uint32_t decimals = 0;  // Number
+    std::string text;      // Character: bytes, may hold zeros
+    int32_t integer = 0;   // Integer
+    double number = 0;     // Number
+    uint16_t width = 0;    // display width of an Integer or Number
+    uint32_t decimals = 0; // Number
     bool logical = false;
     // Reference: to a memory variable (area 0, name) or to a memo field
     // (area > 0 = work area, name = field name).
@@ -36,13 +36,13 @@ struct Value {
 
 // What one call of a library function did.
 struct CallResult {
-    int results = 0;  // ReturnValue requests made by the function
-    Value value;      // the last result (Nothing when none)
-    int hostError = 0;          // RaiseHostError number, 0 when none
-    bool userRaised = false;    // RaiseUserError was requested
-    std::string userError;      // its text
-    std::string refused;        // the host's own refusal (unknown name, wrong count or kinds)
-    std::vector<uint32_t> services;  // service codes requested during the call, in order
+    int results = 0;                // ReturnValue requests made by the function
+    Value value;                    // the last result (Nothing when none)
+    int hostError = 0;              // RaiseHostError number, 0 when none
+    bool userRaised = false;        // RaiseUserError was requested
+    std::string userError;          // its text
+    std::string refused;            // the host's own refusal (unknown name, wrong count or kinds)
+    std::vector<uint32_t> services; // service codes requested during the call, in order
 
     // The library raised a host or user error.
     bool raised() const { return hostError != 0 || userRaised; }

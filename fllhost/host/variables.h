@@ -22,7 +22,7 @@ class Variables {
     bool contains(const std::string& name) const;
     bool erase(const std::string& name);
     void clear();
-    std::vector<std::string> names() const;  // upper case, sorted
+    std::vector<std::string> names() const; // upper case, sorted
 
     // References carry a number instead of a name: the same name always
     // gets the same number, and the number leads back to the name.

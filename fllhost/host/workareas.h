@@ -20,8 +20,8 @@ class WorkAreas {
   public:
     static constexpr int kMaxAreas = 32767;
     // FoxPro's error numbers for a locator that leads nowhere.
-    static constexpr int kNoTable = 52;      // "No table is open in the current work area"
-    static constexpr int kNoField = 12;      // "Variable ... is not found"
+    static constexpr int kNoTable = 52; // "No table is open in the current work area"
+    static constexpr int kNoField = 12; // "Variable ... is not found"
 
     // Memo files are made in `folder` (a Windows path, no trailing separator needed).
     explicit WorkAreas(std::string folder);
@@ -53,19 +53,19 @@ class WorkAreas {
     // number reached. Past the last record: end of file (record N + 1, end
     // flag). Before the first: the first record with the beginning flag.
     int skip(int area, int count);
-    int recordNumber(int area) const;   // 0 when there is no table
-    int recordCount(int area) const;    // 0 when there is no table
-    uint32_t positionStatus(int area) const;  // abi::kAtBeginning | abi::kAtEnd
+    int recordNumber(int area) const;        // 0 when there is no table
+    int recordCount(int area) const;         // 0 when there is no table
+    uint32_t positionStatus(int area) const; // abi::kAtBeginning | abi::kAtEnd
 
     // Memo fields. The record forms address any record 1..N; the others the
     // current one (nothing at end of file).
-    int fieldIndex(int area, const std::string& field) const;  // -1 when unknown
+    int fieldIndex(int area, const std::string& field) const; // -1 when unknown
     std::vector<std::string> memoFields(int area) const;
     bool writeMemo(int area, int record, const std::string& field, const std::string& text);
     bool writeMemo(int area, const std::string& field, const std::string& text);
     std::optional<std::string> readMemo(int area, int record, const std::string& field) const;
     std::optional<std::string> readMemo(int area, const std::string& field) const;
-    std::string memoPath(int area) const;  // "" when there is no table
+    std::string memoPath(int area) const; // "" when there is no table
 
     // Where the memo text of field `field` (an index) of the current record
     // lies in the memo file. offset < 0 is a negated FoxPro error number.

@@ -1,0 +1,308 @@
+// The stand-in host: loading, per-thread tables, binding threads to the
+// library with message 0, and calls by name with a parameter block built
+// inline in the message.
+#include <atomic>
+#include <cstdio>
+
+#include "host_impl.h"
+#include "signature.h"
+
+namespace fllhost {
+
+extern thread_local ActiveCall* tActive;
+
+namespace {
+
+std::atomic<uint64_t> gNextHostId{1};
+
+// Which host spoke last to each library on this thread (by host id: an
+// address could be reused by a later host).
+thread_local std::map<HMODULE, uint64_t> tBound;
+
+// Makes a call the innermost active one of this thread for its lifetime.
+class ActiveScope {
+  public:
+    ActiveScope(Host::Impl& host, CallResult& result) : call_{&host, &result, tActive}
+    {
+        tActive = &call_;
+    }
+    ~ActiveScope() { tActive = call_.outer; }
+    ActiveScope(const ActiveScope&) = delete;
+    ActiveScope& operator=(const ActiveScope&) = delete;
+
+  private:
+    ActiveCall call_;
+};
+
+// The handles made for a call's text arguments, freed after the call.
+class ArgumentHandles {
+  public:
+    explicit ArgumentHandles(Host::Impl& host) : host_(host) {}
+    ~ArgumentHandles()
+    {
+        for (uint32_t h : handles_)
+            host_.freeHandle(h);
+    }
+    ArgumentHandles(const ArgumentHandles&) = delete;
+    ArgumentHandles& operator=(const ArgumentHandles&) = delete;
+    void keep(uint32_t handle)
+    {
+        if (handle)
+            handles_.push_back(handle);
+    }
+
+  private:
+    Host::Impl& host_;
+    std::vector<uint32_t> handles_;
+};
+
+std::string upper(std::string s)
+{
+    return Variables::normalize(s);
+}
+
+} // namespace
+
+WorkFolder::WorkFolder()
+{
+    static std::atomic<unsigned> serial{0};
+    char temp[MAX_PATH + 1] = "";
+    GetTempPathA(sizeof temp, temp);
+    std::string base = std::string(temp) + "fllhost_" + std::to_string(GetCurrentProcessId()) + "_";
+    for (unsigned tries = 0; tries < 1000 && path_.empty(); ++tries) {
+        std::string p = base + std::to_string(GetTickCount()) + "_" + std::to_string(serial++);
+        if (CreateDirectoryA(p.c_str(), nullptr))
+            path_ = p;
+    }
+}
+
+WorkFolder::~WorkFolder()
+{
+    if (path_.empty())
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((path_ + "\\" + found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path_.c_str());
+}
+
+Host::Impl::Impl(Host& owner, uint16_t handles, uint16_t slots)
+    : self(owner), id(gNextHostId++), handleCapacity(handles), slotCapacity(slots),
+      workAreas(folder.path())
+{
+    workAreas.onChannelDropped = [this](int channel) { files.close(channel); };
+}
+
+ThreadTables& Host::Impl::tables()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& t = threads[GetCurrentThreadId()];
+    if (!t)
+        t = std::make_unique<ThreadTables>(handleCapacity, slotCapacity);
+    return *t;
+}
+
+const ThreadTables* Host::Impl::findTables() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = threads.find(GetCurrentThreadId());
+    return it == threads.end() ? nullptr : it->second.get();
+}
+
+void Host::Impl::bind()
+{
+    if (!library.loaded())
+        return;
+    uint64_t& bound = tBound[library.module()];
+    if (bound == id)
+        return;
+    ThreadTables& t = tables();
+    abi::HostMessage m{};
+    m.code = abi::kMsgLoad;
+    m.value1 = reinterpret_cast<uint32_t>(&t.handles());
+    m.value2 = reinterpret_cast<uint32_t>(&t.slots());
+    m.function = reinterpret_cast<uint32_t>(&HostCallback);
+    library.dispatch(m);
+    bound = id;
+}
+
+void Host::Impl::dispatch(abi::HostMessage& m)
+{
+    bind();
+    if (library.loaded())
+        library.dispatch(m);
+}
+
+void Host::Impl::freeHandle(uint32_t handle)
+{
+    abi::HostMessage m{};
+    m.code = abi::kMsgFreeHandle;
+    m.value1 = handle;
+    dispatch(m);
+}
+
+void Host::Impl::print(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    output += text;
+    if (echo) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    }
+}
+
+Host::Host(uint16_t handleCapacity, uint16_t slotCapacity)
+    : impl_(std::make_unique<Impl>(*this, handleCapacity, slotCapacity))
+{
+}
+
+Host::~Host()
+{
+    // Files and tables close before the library and the folder go.
+    impl_->workAreas.closeAll();
+    impl_->files.closeAll();
+}
+
+bool Host::load(const std::string& path, std::string* error)
+{
+    if (!impl_->library.load(path, error))
+        return false;
+    for (const FunctionRow& row : impl_->library.rows())
+        impl_->functions.push_back(Function{row.name, row.count, row.types, row.entry});
+    impl_->bind();
+    return true;
+}
+
+bool Host::loaded() const
+{
+    return impl_->library.loaded();
+}
+
+const std::vector<Host::Function>& Host::functions() const
+{
+    return impl_->functions;
+}
+
+const Host::Function* Host::find(const std::string& name) const
+{
+    const std::string wanted = upper(name);
+    for (const Function& f : impl_->functions)
+        if (f.name == wanted)
+            return &f;
+    return nullptr;
+}
+
+const abi::TableHeader* Host::header() const
+{
+    return impl_->library.header();
+}
+
+uint32_t Host::version() const
+{
+    return impl_->library.version();
+}
+
+CallResult Host::call(const std::string& name, const std::vector<Value>& args)
+{
+    CallResult result;
+    const Function* f = find(name);
+    if (!loaded())
+        result.refused = "no library is loaded";
+    else if (!f)
+        result.refused = "function " + upper(name) + " is not in the library";
+    if (!result.refused.empty())
+        return result;
+    std::vector<Value> checked = args;
+    result.refused = CheckArguments(f->name, f->count, f->types, checked);
+    if (checked.size() > abi::kMaxParams)
+        result.refused = f->name + ": too many arguments";
+    if (!result.refused.empty())
+        return result;
+
+    abi::HostMessage m{};
+    m.code = abi::kMsgCall;
+    m.function = reinterpret_cast<uint32_t>(f->entry);
+    m.params.count = static_cast<uint16_t>(checked.size());
+    ActiveScope scope(*impl_, result);
+    ArgumentHandles owned(*impl_);
+    impl_->bind();
+    for (size_t i = 0; i < checked.size(); ++i) {
+        bool made = MakeArgument(*impl_, checked[i], m.params.param[i]);
+        owned.keep(m.params.param[i].handle);
+        if (!made) {
+            result.refused = f->name + ": no handle left for argument " + std::to_string(i + 1);
+            return result;
+        }
+    }
+    impl_->dispatch(m);
+    return result;
+}
+
+void Host::send(abi::HostMessage& m)
+{
+    CallResult scratch;
+    ActiveScope scope(*impl_, scratch);
+    impl_->dispatch(m);
+}
+
+abi::HandleTable& Host::handles()
+{
+    impl_->bind();
+    return impl_->tables().handles();
+}
+
+abi::SlotTable& Host::slots()
+{
+    impl_->bind();
+    return impl_->tables().slots();
+}
+
+int Host::handlesInUse() const
+{
+    const ThreadTables* t = impl_->findTables();
+    return t ? t->handlesInUse() : 0;
+}
+
+std::string& Host::output()
+{
+    return impl_->output;
+}
+
+void Host::setEcho(bool echo)
+{
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->echo = echo;
+}
+
+Variables& Host::variables()
+{
+    return impl_->variables;
+}
+WorkAreas& Host::workAreas()
+{
+    return impl_->workAreas;
+}
+FileChannels& Host::files()
+{
+    return impl_->files;
+}
+TextWindows& Host::windows()
+{
+    return impl_->windows;
+}
+const std::string& Host::workFolder() const
+{
+    return impl_->folder.path();
+}
+void* Host::nativeWindow()
+{
+    return impl_->window.handle();
+}
+
+} // namespace fllhost

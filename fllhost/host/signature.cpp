@@ -1,0 +1,102 @@
+// Argument checks of the stand-in host.
+#include "signature.h"
+
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace fllhost {
+
+std::vector<ParamSpec> ParseTypes(const std::string& types)
+{
+    std::vector<ParamSpec> specs;
+    ParamSpec spec;
+    bool pending = false;
+    for (char c : types) {
+        if (c == ',') {
+            specs.push_back(spec);
+            spec = ParamSpec();
+            pending = false;
+        } else if (c == '.') {
+            spec.optional = true;
+        } else if (!std::isspace(static_cast<unsigned char>(c))) {
+            spec.kind = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            pending = true;
+        }
+    }
+    if (pending || spec.optional)
+        specs.push_back(spec);
+    return specs;
+}
+
+char KindLetter(Value::Kind kind)
+{
+    switch (kind) {
+    case Value::Kind::Character:
+        return 'C';
+    case Value::Kind::Integer:
+        return 'I';
+    case Value::Kind::Number:
+        return 'N';
+    case Value::Kind::Logical:
+        return 'L';
+    case Value::Kind::Reference:
+        return 'R';
+    case Value::Kind::Nothing:
+        break;
+    }
+    return 'U';
+}
+
+namespace {
+
+bool integral(double d)
+{
+    return std::floor(d) == d && d >= std::numeric_limits<int32_t>::min() &&
+           d <= std::numeric_limits<int32_t>::max();
+}
+
+// Whether the argument fits the spec, converting a whole number to an integer.
+bool fits(const ParamSpec& spec, Value& arg)
+{
+    if (arg.kind == Value::Kind::Nothing)
+        return false;
+    if (spec.kind == '?' || spec.kind == KindLetter(arg.kind))
+        return true;
+    if (spec.kind == 'I' && arg.kind == Value::Kind::Number && integral(arg.number)) {
+        arg = Value::Int(static_cast<int32_t>(arg.number));
+        return true;
+    }
+    if (spec.kind == 'N' && arg.kind == Value::Kind::Integer) {
+        arg = Value::Num(arg.integer);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string CheckArguments(const std::string& name, uint16_t count, const std::string& types,
+                           std::vector<Value>& args)
+{
+    std::vector<ParamSpec> specs = ParseTypes(types);
+    specs.resize(count);
+    size_t required = 0;
+    for (size_t i = 0; i < specs.size(); ++i)
+        if (!specs[i].optional)
+            required = i + 1;
+    const std::string given = std::to_string(args.size());
+    if (args.size() > specs.size())
+        return name + ": too many arguments (" + given + " passed, at most " +
+               std::to_string(specs.size()) + ")";
+    if (args.size() < required)
+        return name + ": too few arguments (" + given + " passed, " + std::to_string(required) +
+               " required)";
+    for (size_t i = 0; i < args.size(); ++i)
+        if (!fits(specs[i], args[i]))
+            return name + ": argument " + std::to_string(i + 1) + " must be " + specs[i].kind +
+                   ", not " + KindLetter(args[i].kind);
+    return "";
+}
+
+} // namespace fllhost
