@@ -366,13 +366,18 @@ TEST_F(CryptMemo, AReferenceToANumberRaises302AfterThePasswordRule)
     EXPECT_EQ(call("M_MDCRPTWX", {Value::VarRef("n")}).hostError, 302);
 }
 
-// The smallest HandleTable that still holds a call's own arguments: the
-// library's copy is the first handle that cannot be had.
+// The smallest HandleTable that still holds a call's own arguments, and
+// `extra` handles more: the library's copies run out of room.
 CallResult callWithoutRoom(const std::vector<Value>& args, const char* function,
-                           const std::function<void(Host&)>& prepare, int& leftInUse)
+                           const std::function<void(Host&)>& prepare, int& leftInUse, int extra = 0)
 {
     for (uint16_t capacity = 2; capacity < 16; ++capacity) {
-        Host host(capacity);
+        Host probe(capacity);
+        EXPECT_TRUE(probe.load(Deliverable("marvo32.fll")));
+        prepare(probe);
+        if (!probe.call(function, args).refused.empty())
+            continue;
+        Host host(static_cast<uint16_t>(capacity + extra));
         EXPECT_TRUE(host.load(Deliverable("marvo32.fll")));
         prepare(host);
         int before = host.handlesInUse();
