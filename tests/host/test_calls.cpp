@@ -1,1 +1,320 @@
+// Calls through the stand-in host: its argument checks, the parameter kinds
+// as the library turns them into text (character, memo field, variable),
+// results handed over in handles, nested dispatch with an error in the
+// inner call, and several threads calling at once.
 #include <gtest/gtest.h>
+
+#include <thread>
+#include <windows.h>
+
+#include "host.h"
+#include "testdir.h"
+
+using fllhost::CallResult;
+using fllhost::Host;
+using fllhost::Value;
+using testing_support::TempDir;
+
+namespace {
+
+// CRC-32 (ISO-HDLC) one bit at a time, independent of the library's tables.
+uint32_t ModelCrc32(const std::string& s)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (unsigned char c : s) {
+        crc ^= c;
+        for (int i = 0; i < 8; ++i)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+class Calls : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(host.load(testing_support::Deliverable("marvo32.fll"))); }
+
+    double crc32(const Value& v)
+    {
+        CallResult r = host.call("M_STRCRC32", {v});
+        EXPECT_FALSE(r.failed()) << r.refused << r.userError << r.hostError;
+        EXPECT_EQ(r.value.kind, Value::Kind::Number);
+        return r.value.number;
+    }
+
+    TempDir dir;
+    Host host;
+};
+
+struct Refusal {
+    const char* name;
+    std::vector<Value> args;
+    const char* text;
+};
+
+TEST_F(Calls, TheHostRefusesWhatDoesNotFitTheRow)
+{
+    const Refusal cases[] = {
+        {"M_NOSUCH", {}, "function M_NOSUCH is not in the library"},
+        {"M_STRCRC32", {}, "M_STRCRC32: too few arguments (0 passed, 1 required)"},
+        {"M_STRCRC32",
+         {Value::Text("a"), Value::Text("b")},
+         "M_STRCRC32: too many arguments (2 passed, at most 1)"},
+        {"M_STRCRC32", {Value::Int(1)}, "M_STRCRC32: argument 1 must be C, not I"},
+        {"M_STRCRC32", {Value::Bool(true)}, "M_STRCRC32: argument 1 must be C, not L"},
+        {"M_STRCRC32", {Value::VarRef("x")}, "M_STRCRC32: argument 1 must be C, not R"},
+        {"M_SLEEP", {Value::Num(1.5, 1)}, "M_SLEEP: argument 1 must be I, not N"},
+        {"M_SLEEP", {Value::Text("1")}, "M_SLEEP: argument 1 must be I, not C"},
+        {"M_MKEYBID", {Value::Int(1)}, "M_MKEYBID: too few arguments (1 passed, 2 required)"},
+        {"M_FDTESTW", {Value::Text("A"), Value::Int(1)}, "M_FDTESTW: argument 2 must be L, not I"},
+        {"M_MENCRPTW",
+         {Value::Text("x"), Value::Text("pass1")},
+         "M_MENCRPTW: argument 1 must be R, not C"},
+        {"M_SHFDEL",
+         {Value::Text("a"), Value::Int(0), Value::Text("")},
+         "M_SHFDEL: too few arguments (3 passed, 4 required)"},
+        {"M_DRIVES", {Value::Int(0)}, "M_DRIVES: too many arguments (1 passed, at most 0)"},
+        {"M_INFO", {Value()}, "M_INFO: argument 1 must be I, not U"},
+    };
+    for (const Refusal& c : cases) {
+        CallResult r = host.call(c.name, c.args);
+        EXPECT_EQ(r.refused, c.text);
+        EXPECT_TRUE(r.services.empty()) << c.name << ": the function must not run";
+        EXPECT_FALSE(r.raised());
+    }
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+TEST_F(Calls, OptionalAnyAndWholeNumbersPass)
+{
+    // A whole number for an integer parameter becomes an integer.
+    CallResult sleep = host.call("M_SLEEP", {Value::Num(0)});
+    EXPECT_EQ(sleep.refused, "");
+    EXPECT_EQ(sleep.results, 0) << "M_SLEEP returns nothing";
+    // The optional logical may be left off; Q: is no diskette drive: 907.
+    EXPECT_EQ(host.call("M_FDCLEARW", {Value::Text("Q:")}).hostError, 907);
+    EXPECT_EQ(host.call("M_FDCLEARW", {Value::Text("Q:"), Value::Bool(false)}).hostError, 907);
+    // '?' takes any kind; an optional parameter at the front may be left off.
+    EXPECT_EQ(host.call("M_CRPTINIT", {Value::Text("secret1"), Value::Int(7)}).refused, "");
+    EXPECT_EQ(host.call("M_CRPTQUIT", {}).refused, "");
+    EXPECT_EQ(host.call("m_strcrc16", {Value::Text("abc")}).value, Value::Int(38712));
+}
+
+TEST_F(Calls, CharacterParametersOfEveryLength)
+{
+    const std::string texts[] = {
+        "", "a", "abc", std::string("a\0b\0", 4), std::string(10000, 'x'), "\xff\xfe\x80"};
+    for (const std::string& t : texts)
+        EXPECT_EQ(crc32(Value::Text(t)), ModelCrc32(t)) << t.size();
+    EXPECT_EQ(crc32(Value::Text("abc")), 891568578.0);
+    EXPECT_EQ(crc32(Value::Text("a")), 3904355907.0) << "top bit set, still positive";
+    EXPECT_EQ(host.handlesInUse(), 0) << "argument handles are freed after the call";
+}
+
+TEST_F(Calls, StringResultsAreTakenOverAndFreed)
+{
+    CallResult r = host.call("M_ENCRPTW", {Value::Text("hello world"), Value::Text("password")});
+    ASSERT_FALSE(r.failed()) << r.refused << r.userError;
+    EXPECT_EQ(r.results, 1);
+    EXPECT_EQ(r.value.kind, Value::Kind::Character);
+    EXPECT_EQ(r.value.text.size(), 11u);
+    CallResult back = host.call("M_DECRPTW", {r.value, Value::Text("password")});
+    EXPECT_EQ(back.value, Value::Text("hello world"));
+    EXPECT_EQ(host.call("M_MACNBIOW", {}).value.kind, Value::Kind::Character);
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+// The memo and variable forms must give what the text form gives.
+TEST_F(Calls, MemoFieldsAndVariablesAsText)
+{
+    const std::string text = std::string("memo text\0with a zero", 21);
+    const Value expected =
+        host.call("M_ENCRPTW", {Value::Text(text), Value::Text("password")}).value;
+    ASSERT_EQ(expected.kind, Value::Kind::Character);
+
+    auto& areas = host.workAreas();
+    ASSERT_TRUE(areas.create(3, 5, {"notes", "other"}));
+    ASSERT_TRUE(areas.writeMemo(3, 4, "NOTES", text));
+    ASSERT_TRUE(areas.writeMemo(3, 2, "NOTES", "something else"));
+    ASSERT_TRUE(areas.go(3, 4));
+    CallResult memo =
+        host.call("M_MENCRPTW", {Value::MemoRef(3, "notes"), Value::Text("password")});
+    EXPECT_EQ(memo.value, expected) << memo.userError << memo.hostError;
+    EXPECT_EQ(areas.readMemo(3, 4, "notes"), text) << "the field keeps its content";
+
+    host.variables().set("secret", Value::Text(text));
+    CallResult var = host.call("M_MENCRPTW", {Value::VarRef("SECRET"), Value::Text("password")});
+    EXPECT_EQ(var.value, expected);
+    EXPECT_EQ(host.variables().get("secret"), Value::Text(text));
+    EXPECT_EQ(host.handlesInUse(), 0) << "the loaded variable's handle went back";
+}
+
+TEST_F(Calls, EmptyMemosAndMemosAtTheEnd)
+{
+    auto& areas = host.workAreas();
+    ASSERT_TRUE(areas.create(1, 2, {"m"}));
+    for (int record : {1, 2}) {
+        ASSERT_TRUE(areas.go(1, record));
+        EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(1, "m"), Value::Text("password")}).value,
+                  Value::Text(""));
+    }
+    areas.skip(1, 5);
+    EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(1, "m"), Value::Text("password")}).value,
+              Value::Text(""))
+        << "at the end of the file every field is empty";
+}
+
+TEST_F(Calls, ReferencesThatLeadNowhere)
+{
+    host.variables().set("n", Value::Num(12.5, 1));
+    host.variables().set("i", Value::Int(3));
+    host.variables().set("l", Value::Bool(true));
+    for (const char* name : {"n", "i", "l"})
+        EXPECT_EQ(host.call("M_MENCRPTW", {Value::VarRef(name), Value::Text("password")}).hostError,
+                  302)
+            << name;
+    EXPECT_EQ(
+        host.call("M_MENCRPTW", {Value::VarRef("missing"), Value::Text("password")}).hostError, 12);
+    // A memo offset the host answers negative is raised as the number it is.
+    EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(9, "m"), Value::Text("password")}).hostError,
+              -52)
+        << "no table in that work area";
+    ASSERT_TRUE(host.workAreas().create(9, 1, {"m"}));
+    EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(9, "x"), Value::Text("password")}).hostError,
+              -12)
+        << "no such field";
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+// The library's memo checks, with the host answering badly on purpose.
+TEST_F(Calls, MemoFailuresOfTheHost)
+{
+    ASSERT_TRUE(host.workAreas().create(2, 1, {"m"}));
+    ASSERT_TRUE(host.workAreas().writeMemo(2, 1, "m", "0123456789"));
+    struct Case {
+        uint32_t service;
+        uint32_t answer;
+        int hostError;
+        const char* userError;
+    };
+    const Case cases[] = {
+        {abi::kSvcMemoOffset, static_cast<uint32_t>(-1234), -1234, ""},
+        {abi::kSvcMemoLength, static_cast<uint32_t>(-1), 0, "Invalid memo size\n"},
+        {abi::kSvcFileRead, 3, 0, "Error reading memo field\n"},
+    };
+    for (const Case& c : cases) {
+        host.serviceHook = [&c](abi::HostRequest& r) {
+            if (r.code != c.service)
+                return false;
+            r.arg1 = c.answer;
+            return true;
+        };
+        CallResult r = host.call("M_MENCRPTW", {Value::MemoRef(2, "m"), Value::Text("password")});
+        EXPECT_EQ(r.hostError, c.hostError) << c.service;
+        EXPECT_EQ(r.userError, c.userError) << c.service;
+        EXPECT_EQ(r.results, 0);
+    }
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+TEST_F(Calls, AnInnerErrorUnwindsOnlyTheInnerCall)
+{
+    const std::string content(25000, 'q');
+    testing_support::WriteFile(dir.file("f.bin"), content);
+    CallResult inner;
+    int reads = 0;
+    host.serviceHook = [&](abi::HostRequest& r) {
+        if (r.code == abi::kSvcFileRead && reads++ == 1)
+            inner = host.call("M_FCRC32", {Value::Text(dir.file("missing.bin"))});
+        return false;
+    };
+    CallResult outer = host.call("M_FCRC32", {Value::Text(dir.file("f.bin"))});
+    host.serviceHook = nullptr;
+    EXPECT_EQ(inner.hostError, 104);
+    EXPECT_EQ(inner.results, 0);
+    EXPECT_FALSE(outer.raised());
+    EXPECT_EQ(outer.value, Value::Num(ModelCrc32(content)));
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(host.files().openCount(), 0);
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+TEST_F(Calls, ServicesAreRecordedInOrder)
+{
+    testing_support::WriteFile(dir.file("e.bin"), "");
+    CallResult r = host.call("M_FCRC16", {Value::Text(dir.file("e.bin"))});
+    const std::vector<uint32_t> expected = {abi::kSvcFileOpen, abi::kSvcFileRead,
+                                            abi::kSvcFileAtEnd, abi::kSvcFileClose,
+                                            abi::kSvcReturnValue};
+    EXPECT_EQ(r.services, expected);
+    EXPECT_EQ(r.value, Value::Int(0));
+}
+
+TEST_F(Calls, RaisedErrorsAreAnsweredWith83And84)
+{
+    uint32_t left = 0;
+    host.serviceHook = [&left](abi::HostRequest& r) {
+        if (r.code == abi::kSvcRaiseHostError)
+            left = r.code;
+        return false;
+    };
+    CallResult r = host.call("M_FCRC32", {Value::Text(dir.file("none"))});
+    EXPECT_EQ(r.hostError, 104);
+    EXPECT_TRUE(r.raised());
+    EXPECT_EQ(left, 83u);
+    // A raise the host makes of any other service also unwinds.
+    host.serviceHook = [](abi::HostRequest& r) {
+        if (r.code != abi::kSvcFileOpen)
+            return false;
+        r.code = abi::kSvcRaiseUserError;
+        return true;
+    };
+    r = host.call("M_FCRC32", {Value::Text(dir.file("none"))});
+    EXPECT_EQ(r.results, 0);
+    EXPECT_EQ(r.hostError, 0);
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+TEST_F(Calls, SeveralThreadsAtOnce)
+{
+    constexpr int kThreads = 6;
+    std::vector<std::string> contents;
+    for (int t = 0; t < kThreads; ++t) {
+        contents.push_back(std::string(7000 * (t + 1) + t, static_cast<char>('a' + t)));
+        testing_support::WriteFile(dir.file("t" + std::to_string(t)), contents.back());
+    }
+    std::vector<int> wrong(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            const std::string text = "thread " + std::to_string(t);
+            for (int i = 0; i < 30; ++i) {
+                if (host.call("M_STRCRC32", {Value::Text(text)}).value !=
+                    Value::Num(ModelCrc32(text)))
+                    ++wrong[t];
+                if (host.call("M_FCRC32", {Value::Text(dir.file("t" + std::to_string(t)))}).value !=
+                    Value::Num(ModelCrc32(contents[t])))
+                    ++wrong[t];
+            }
+            if (host.handlesInUse() != 0)
+                ++wrong[t];
+        });
+    for (auto& th : threads)
+        th.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(wrong[t], 0) << "thread " << t;
+    EXPECT_EQ(host.files().openCount(), 0);
+}
+
+TEST_F(Calls, TwoHostsOnOneThreadKeepTheirOwnTables)
+{
+    Host other;
+    ASSERT_TRUE(other.load(testing_support::Deliverable("marvo32.fll")));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(host.call("M_STRCRC16", {Value::Text("abc")}).value, Value::Int(38712));
+        EXPECT_EQ(other.call("M_STRCRC16", {Value::Text("abc")}).value, Value::Int(38712));
+    }
+    EXPECT_EQ(host.handlesInUse(), 0);
+    EXPECT_EQ(other.handlesInUse(), 0);
+}
+
+} // namespace
