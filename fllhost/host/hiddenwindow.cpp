@@ -23,8 +23,14 @@ HWND makeWindow()
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kClassName;
     RegisterClassA(&wc); // fails harmlessly when a second host registered it already
-    return CreateWindowExA(0, kClassName, "fllhost", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                           CW_USEDEFAULT, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hwnd = CreateWindowExA(0, kClassName, "fllhost", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+    // Without a display (a console session, Wine with no X server) only a
+    // message-only window can be made; it still owns dialogs and message boxes.
+    if (!hwnd)
+        hwnd = CreateWindowExA(0, kClassName, "fllhost", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               wc.hInstance, nullptr);
+    return hwnd;
 }
 
 } // namespace
