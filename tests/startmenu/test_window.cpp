@@ -259,20 +259,37 @@ class StartMenuWindow : public ::testing::Test {
     // from it, with the test's temporary folder as the current directory.
     void Launch(const std::string& cdName = "cd")
     {
-        cd_ = temp_.file(cdName);
-        ASSERT_TRUE(CreateDirectoryA(cd_.c_str(), nullptr));
+        LayOut(cdName);
+        Start(cd_);
+    }
+
+    void LayOut(const std::string& cdName) { LayOutIn(temp_.file(cdName)); }
+
+    void LayOutIn(const std::string& folder)
+    {
+        cd_ = folder;
+        if (!FileExists(cd_)) {
+            ASSERT_TRUE(CreateDirectoryA(cd_.c_str(), nullptr));
+        }
         ASSERT_TRUE(CreateDirectoryA((cd_ + "\\Setup").c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryA((cd_ + "\\Documents").c_str(), nullptr));
-        ASSERT_TRUE(CopyFileA(Deliverable("autorun.exe").c_str(), Program().c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA(Deliverable("autorun.exe").c_str(), (cd_ + "\\autorun.exe").c_str(), FALSE));
         for (const char* setup : {kSkSetup, kEnSetup})
             ASSERT_TRUE(CopyFileA(RECORDER_EXE, (cd_ + "\\Setup\\" + setup).c_str(), FALSE));
+    }
+
+    // Starts the start menu from the folder (the CD's, or a drive root that
+    // shows it) and waits for its window.
+    void Start(const std::string& folder)
+    {
+        appPath_ = folder.back() == '\\' ? folder : folder + "\\";
         menu_ = std::make_unique<Process>(Program(), temp_.path());
         ASSERT_TRUE(menu_->started());
         ASSERT_TRUE(WaitFor([&] { return (window_ = FindVisibleWindow(menu_->pid(), "Hlavne")); }))
             << "the start menu's window did not appear";
         WaitFor([&] { return GetForegroundWindow() == window_; }, 3000);
         ParkPointer();
-        Sleep(300); // let the first paint reach the screen before any screenshot
     }
 
     void TearDown() override
@@ -284,8 +301,8 @@ class StartMenuWindow : public ::testing::Test {
         menu_.reset();
     }
 
-    std::string Program() const { return cd_ + "\\autorun.exe"; }
-    std::string AppPath() const { return cd_ + "\\"; }
+    std::string Program() const { return appPath_ + "autorun.exe"; }
+    std::string AppPath() const { return appPath_; }
 
     POINT OnScreen(int x, int y) const
     {
@@ -333,6 +350,18 @@ class StartMenuWindow : public ::testing::Test {
         return lines;
     }
 
+    // The text of the start menu's tooltip while it shows; GetWindowText reads
+    // only the caption of another process's window, the tooltip answers
+    // WM_GETTEXT with the text it shows.
+    std::wstring TooltipText() const
+    {
+        HWND tip = FindVisibleWindow(menu_->pid(), "tooltips_class32");
+        wchar_t text[128] = {};
+        if (tip)
+            SendMessageW(tip, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
     HWND WaitForMessageBox(const Process& process) const
     {
         HWND box = nullptr;
@@ -342,6 +371,7 @@ class StartMenuWindow : public ::testing::Test {
 
     TempDir temp_;
     std::string cd_;
+    std::string appPath_;
     std::unique_ptr<Process> menu_;
     HWND window_ = nullptr;
 };
@@ -371,14 +401,19 @@ TEST_F(StartMenuWindow, ShowsItsTitleFrameSizeAndPicture)
     const Picture art = ReadBitmap8(std::string(SOURCE_DIR) + "\\startmenu\\res\\background.bmp");
     ASSERT_EQ(art.width, kClient);
     ASSERT_EQ(art.height, kClient);
-    const Picture shot = Screenshot(window_);
     int differing = 0, compared = 0;
-    for (int y = 0; y < kClient; ++y)
-        for (int x = 0; x < kClient; ++x)
-            if (!InBand(x, y)) {
-                ++compared;
-                differing += shot.At(x, y) != art.At(x, y);
-            }
+    Picture shot;
+    WaitFor([&] {
+        shot = Screenshot(window_);
+        differing = compared = 0;
+        for (int y = 0; y < kClient; ++y)
+            for (int x = 0; x < kClient; ++x)
+                if (!InBand(x, y)) {
+                    ++compared;
+                    differing += shot.At(x, y) != art.At(x, y);
+                }
+        return differing == 0;
+    });
     EXPECT_EQ(differing, 0) << "of " << compared << " pixels compared";
     // The three labels are drawn in the link colour over the picture.
     for (const RECT& band : {kWebBand, kEmailBand, kStatusBand}) {
@@ -395,7 +430,9 @@ TEST_F(StartMenuWindow, EmailLinkIsHighlightedUnderThePointerUntilTheSurface)
     EXPECT_TRUE(WaitFor([&] { return BandShows(kEmailBand, kHighlightColour, kLinkColour); }));
     EXPECT_TRUE(BandShows(kWebBand, kLinkColour, kHighlightColour));
     MoveTo(400, 370); // the documents hot spot: no move handler, nothing changes
-    Sleep(300);
+    // Its tooltip shows once the window has seen the pointer there.
+    EXPECT_TRUE(
+        WaitFor([&] { return TooltipText() == L"Dokumenty k Velmora/Documents for Velmora"; }));
     EXPECT_TRUE(BandShows(kEmailBand, kHighlightColour, kLinkColour));
     MoveTo(200, 420); // the window's own surface
     EXPECT_TRUE(WaitFor([&] { return BandShows(kEmailBand, kLinkColour, kHighlightColour); }));
@@ -495,19 +532,46 @@ TEST_F(StartMenuWindow, EscapePressesTheHiddenQuitButton)
     EXPECT_TRUE(menu_->Ended()) << "Esc did not end the start menu";
 }
 
+TEST_F(StartMenuWindow, CloseBoxEndsTheProgram)
+{
+    Launch();
+    PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(menu_->Ended()) << "the close box did not end the start menu";
+}
+
+std::string Environment(const char* name)
+{
+    char value[MAX_PATH + 1] = {};
+    const DWORD size = GetEnvironmentVariableA(name, value, sizeof value);
+    return size && size < sizeof value ? value : "";
+}
+
+TEST_F(StartMenuWindow, FromADriveRootTheSetupRunsWithTheRootCurrent)
+{
+    // window-display.sh shows a drive letter onto an empty folder of its own.
+    const std::string letter = Environment("STARTMENU_DRIVE");
+    const std::string folder = Environment("STARTMENU_DRIVE_FOLDER");
+    if (letter.empty() || folder.empty())
+        GTEST_SKIP() << "no drive letter mapped for this run";
+    LayOutIn(folder);
+    const std::string root = letter + ":\\";
+    ASSERT_TRUE(FileExists(root + "autorun.exe")) << "the drive does not show the CD folder";
+    Start(root);
+    ClickAt(120, 137);
+    const std::vector<std::string> sk = Record(root + "Setup\\" + kSkSetup);
+    ASSERT_EQ(sk.size(), 2u) << "the Slovak setup did not run";
+    EXPECT_EQ(sk[0], root + "Setup\\" + kSkSetup);
+    EXPECT_EQ(Lower(sk[1]), Lower(root));
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(menu_->Ended());
+}
+
 TEST_F(StartMenuWindow, SlovakItemShowsItsTooltip)
 {
     Launch();
     MoveTo(120, 137);
-    HWND tip = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        return (tip = FindVisibleWindow(menu_->pid(), "tooltips_class32"));
-    })) << "no tooltip";
-    // GetWindowText reads only the caption of another process's window; the
-    // tooltip answers WM_GETTEXT with the text it shows.
-    wchar_t text[128] = {};
-    SendMessageW(tip, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text));
-    EXPECT_EQ(std::wstring(text), L"In\u0161tal\u00e1cia Velmora Lite Sk");
+    EXPECT_TRUE(WaitFor([&] { return TooltipText() == L"In\u0161tal\u00e1cia Velmora Lite Sk"; }))
+        << "no tooltip, or another text";
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 # prefix of its own ($1), on a virtual X display of its own that this script
 # starts (Xvfb picks a free display number) and stops afterwards. Runs in the
 # same prefix wait for each other, since the start menu refuses a second copy
-# there.
+# there. A drive letter is shown onto a fresh folder for the tests of a CD
+# started from a drive root: STARTMENU_DRIVE names the letter and
+# STARTMENU_DRIVE_FOLDER the folder's Windows path.
 set -eu
 prefix=$1
 shift
@@ -26,8 +28,10 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all
 
 run=$(mktemp -d "${TMPDIR:-/tmp}/startmenu-x.XXXXXX")
 xvfb=
+drive=
 cleanup() {
     wineserver -k 2>/dev/null || true
+    [ -z "$drive" ] || rm -f "$prefix/dosdevices/$drive:"
     [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
     [ -z "$xvfb" ] || wait "$xvfb" 2>/dev/null || true
     rm -rf "$run"
@@ -49,6 +53,18 @@ while [ ! -s "$run/display" ]; do
 done
 DISPLAY=":$(head -n1 "$run/display")"
 export DISPLAY
+
+for letter in s t u v w x y; do
+    if [ ! -e "$prefix/dosdevices/$letter:" ]; then
+        drive=$letter
+        mkdir "$run/drive"
+        ln -s "$run/drive" "$prefix/dosdevices/$drive:"
+        STARTMENU_DRIVE=$drive
+        STARTMENU_DRIVE_FOLDER="Z:$(printf '%s' "$run/drive" | tr / '\\')"
+        export STARTMENU_DRIVE STARTMENU_DRIVE_FOLDER
+        break
+    fi
+done
 
 status=0
 wine "$@" || status=$?
