@@ -31,6 +31,7 @@ demo: build
 bench: build
 	@tools/wine-prefix $(PREFIX)
 	@$(WINE) wine $(BUILD)/bin/crypt_bench.exe
+	@$(WINE) tools/bench-report $(BUILD)
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

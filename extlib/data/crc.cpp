@@ -118,6 +118,7 @@ inline Word loadWord(const uint8_t* p)
 template <size_t Tables, typename T> inline uint32_t lookUp(Word x, const T& t)
 {
     uint32_t r = 0;
+#pragma GCC unroll 8
     for (size_t k = 0; k < kWordBytes; ++k)
         r ^= t[Tables - 1 - k][(x >> (8 * k)) & 0xFF];
     return r;
@@ -132,8 +133,10 @@ uint32_t braided(uint32_t crc, const uint8_t* p, size_t n, const Table& t, const
     Word reg[kBraids] = {crc};
     for (; rows > 1; --rows, p += kRowBytes) {
         Word x[kBraids];
+#pragma GCC unroll 8
         for (size_t j = 0; j < kBraids; ++j)
             x[j] = loadWord(p + j * kWordBytes) ^ reg[j];
+#pragma GCC unroll 8
         for (size_t j = 0; j < kBraids; ++j)
             reg[j] = lookUp<kWordBytes>(x[j], b);
     }

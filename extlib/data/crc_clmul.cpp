@@ -139,6 +139,15 @@ template <unsigned W> constexpr const Constants& ConstantsOf()
 #define CRC_SSE __attribute__((target("pclmul,sse4.1")))
 #define CRC_AVX512 __attribute__((target("pclmul,sse4.1,avx2,avx512f,avx512vl,vpclmulqdq")))
 
+// Memory is read this far ahead of the folding: the processor's own
+// prefetching alone leaves the narrow kernel at a third of the memory's speed.
+constexpr size_t kPrefetch = 4096;
+
+CRC_SSE inline void Prefetch(const uint8_t* p)
+{
+    _mm_prefetch(reinterpret_cast<const char*>(p + kPrefetch), _MM_HINT_T0);
+}
+
 CRC_SSE inline __m128i Load(const uint8_t* p)
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -188,6 +197,7 @@ CRC_SSE __attribute__((force_align_arg_pointer)) uint32_t Narrow(uint32_t crc, c
     blocks -= 4;
     const __m128i k512 = LoadPair(k.fold512);
     for (; blocks >= 4; blocks -= 4, p += 64) {
+        Prefetch(p);
         x0 = Fold(x0, k512, Load(p));
         x1 = Fold(x1, k512, Load(p + 16));
         x2 = Fold(x2, k512, Load(p + 32));
@@ -227,6 +237,8 @@ CRC_AVX512 __attribute__((force_align_arg_pointer)) uint32_t Wide(uint32_t crc, 
     blocks -= 16;
     const __m512i k2048 = _mm512_broadcast_i32x4(LoadPair(k.fold2048));
     for (; blocks >= 16; blocks -= 16, p += 256) {
+        for (size_t line = 0; line < 256; line += 64)
+            Prefetch(p + line);
         z0 = Fold512(z0, k2048, Load512(p));
         z1 = Fold512(z1, k2048, Load512(p + 64));
         z2 = Fold512(z2, k2048, Load512(p + 128));
