@@ -34,6 +34,20 @@ std::wstring Wide(const std::string& cp1250)
     return wide;
 }
 
+// The program file's full path, however long.
+std::string ProgramFile()
+{
+    std::string file(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD size = GetModuleFileNameA(nullptr, &file[0], DWORD(file.size()));
+        if (size < file.size()) {
+            file.resize(size);
+            return file;
+        }
+        file.resize(file.size() * 2);
+    }
+}
+
 COLORREF ColourRef(Rgb c)
 {
     return RGB(c.r, c.g, c.b);
@@ -130,9 +144,7 @@ bool MainWindow::Form_Load()
         MessageBoxA(nullptr, kAlreadyRunning, kErrorTitle, kErrorStyle);
         return false;
     }
-    char file[MAX_PATH + 1] = {};
-    GetModuleFileNameA(nullptr, file, MAX_PATH);
-    app_ = FolderOfProgram(file);
+    app_ = FolderOfProgram(ProgramFile());
     return true;
 }
 
