@@ -28,6 +28,7 @@ constexpr uint32_t kMediaTableRecords = 20;
 
 constexpr uint32_t kErrorInvalidDrive = 15;   // ERROR_INVALID_DRIVE
 constexpr uint32_t kErrorNotEnoughMemory = 8; // ERROR_NOT_ENOUGH_MEMORY
+constexpr uint32_t kErrorNotSupported = 50;   // ERROR_NOT_SUPPORTED
 
 // DISK_GEOMETRY as the device control calls fill it.
 struct DiskGeometry {
@@ -136,8 +137,11 @@ inline Media mediaOf(FloppyDevice& device)
     if (!device.control(kGetMediaTypes, table, sizeof table, returned))
         return Media::Unknown;
     const uint32_t records = returned / sizeof(DiskGeometry);
-    if (records == 0)
+    // A drive that lists no media fails this step, and must not pass for tested.
+    if (records == 0) {
+        device.setLastError(kErrorNotSupported);
         return Media::Unknown;
+    }
     for (uint32_t i = 0; i < records && i < kMediaTableRecords; ++i)
         if (table[i].mediaType == kMedia144)
             return Media::With144;

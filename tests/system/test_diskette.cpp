@@ -1,0 +1,257 @@
+// Diskette clearing and the diskette test through the stand-in host, on the
+// diskette drives A: and B: that drive-prefix.sh maps to temporary folders.
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "drivetest.h"
+#include "testdir.h"
+
+namespace {
+
+using drivetest::DriveTest;
+using drivetest::Exists;
+using drivetest::MakeFile;
+using drivetest::MakeFolder;
+using drivetest::Names;
+using fllhost::Value;
+
+using Names_t = std::vector<std::string>;
+
+fllhost::CallResult Clear(fllhost::Host& host, const std::string& drive)
+{
+    return host.call("M_FDCLEARW", {Value::Text(drive)});
+}
+
+fllhost::CallResult Clear(fllhost::Host& host, const std::string& drive, bool readOnlyToo)
+{
+    return host.call("M_FDCLEARW", {Value::Text(drive), Value::Bool(readOnlyToo)});
+}
+
+// Two files and a folder with one file.
+void MakeSmallTree(const std::string& root)
+{
+    MakeFile(root + "\\one.txt");
+    MakeFile(root + "\\two.dat");
+    MakeFolder(root + "\\folder");
+    MakeFile(root + "\\folder\\three.txt");
+}
+
+TEST_F(DriveTest, ClearRemovesFilesAndFoldersInEitherCase)
+{
+    for (const char* drive : {"A:", "a:", "B:", "b:"}) {
+        const std::string root(drive, 2);
+        MakeSmallTree(root);
+        const fllhost::CallResult r = Clear(host, drive);
+        ASSERT_FALSE(r.failed()) << drive;
+        EXPECT_EQ(r.value.kind, Value::Kind::Integer);
+        EXPECT_EQ(r.value.width, 10);
+        EXPECT_EQ(r.value.integer, 4) << drive;
+        EXPECT_EQ(Names(root), Names_t{}) << drive;
+    }
+}
+
+TEST_F(DriveTest, ClearOfAnEmptyDisketteIsZero)
+{
+    EXPECT_EQ(Clear(host, "A:").value.integer, 0);
+    MakeSmallTree("A:");
+    EXPECT_EQ(Clear(host, "A:").value.integer, 4);
+    EXPECT_EQ(Clear(host, "A:").value.integer, 0) << "each call counts afresh";
+}
+
+TEST_F(DriveTest, ClearRefusesAnyOtherArgumentBeforeTouchingAFile)
+{
+    MakeSmallTree("A:");
+    MakeSmallTree("M:");
+    for (const char* drive : {"A", "A:\\", "C:", "M:", "AB", "", "a:x", "1:", ":A", "A;"}) {
+        const fllhost::CallResult r = Clear(host, drive, true);
+        EXPECT_EQ(r.hostError, 907) << "'" << drive << "'";
+        EXPECT_EQ(r.results, 0);
+    }
+    EXPECT_EQ(Names("A:"), (Names_t{"folder", "one.txt", "two.dat"}));
+    EXPECT_EQ(Names("M:"), (Names_t{"folder", "one.txt", "two.dat"}));
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+struct ReadOnlyCase {
+    const char* name;
+    int flag; // -1: not passed
+    int32_t removed;
+    bool remains;
+};
+
+const ReadOnlyCase kReadOnlyCases[] = {
+    {"absent", -1, 1, true},
+    {"false", 0, 1, true},
+    {"true", 1, 3, false},
+};
+
+TEST_F(DriveTest, ReadOnlyFilesGoOnlyWhenAsked)
+{
+    for (const ReadOnlyCase& c : kReadOnlyCases) {
+        MakeFile("A:\\plain.txt");
+        MakeFolder("A:\\keep");
+        MakeFile("A:\\keep\\locked.txt");
+        drivetest::SetAttributes("A:\\keep\\locked.txt", FILE_ATTRIBUTE_READONLY);
+        const fllhost::CallResult r =
+            c.flag < 0 ? Clear(host, "A:") : Clear(host, "A:", c.flag != 0);
+        EXPECT_EQ(r.value.integer, c.removed) << c.name;
+        EXPECT_EQ(Exists("A:\\keep\\locked.txt"), c.remains) << c.name;
+        EXPECT_EQ(Exists("A:\\keep"), c.remains) << c.name;
+        EXPECT_FALSE(Exists("A:\\plain.txt")) << c.name;
+        drivetest::EmptyFolder("A:");
+    }
+}
+
+TEST_F(DriveTest, HiddenAndSystemEntriesStayWithTheFoldersHoldingThem)
+{
+    MakeFile("A:\\hidden.txt");
+    MakeFile("A:\\system.txt");
+    MakeFolder("A:\\hiddendir");
+    MakeFile("A:\\hiddendir\\inside.txt");
+    MakeFolder("A:\\systemdir");
+    MakeFile("A:\\systemdir\\inside.txt");
+    MakeFolder("A:\\holder");
+    MakeFile("A:\\holder\\secret.txt");
+    MakeFile("A:\\holder\\plain.txt");
+    MakeFile("A:\\plain.txt");
+    drivetest::SetAttributes("A:\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+    drivetest::SetAttributes("A:\\system.txt", FILE_ATTRIBUTE_SYSTEM);
+    drivetest::SetAttributes("A:\\hiddendir", FILE_ATTRIBUTE_HIDDEN);
+    drivetest::SetAttributes("A:\\systemdir", FILE_ATTRIBUTE_SYSTEM);
+    drivetest::SetAttributes("A:\\holder\\secret.txt", FILE_ATTRIBUTE_HIDDEN);
+
+    EXPECT_EQ(Clear(host, "A:", true).value.integer, 2);
+    EXPECT_EQ(Names("A:"),
+              (Names_t{"hidden.txt", "hiddendir", "holder", "system.txt", "systemdir"}));
+    EXPECT_EQ(Names("A:\\hiddendir"), Names_t{"inside.txt"});
+    EXPECT_EQ(Names("A:\\systemdir"), Names_t{"inside.txt"});
+    EXPECT_EQ(Names("A:\\holder"), Names_t{"secret.txt"});
+}
+
+// Paths of 256 to 259 characters are cleared like any other; an entry whose
+// path (or whose folder's search pattern) is longer than the run-time
+// library's calls take is left alone, and so are the folders above it.
+TEST_F(DriveTest, ClearWalksPathsPast255Characters)
+{
+    const std::string d1 = "A:\\" + std::string(120, 'a');     // 123 characters
+    const std::string d2 = d1 + "\\" + std::string(120, 'b');  // 244
+    const std::string f256 = d2 + "\\" + std::string(11, 'f'); // 256
+    const std::string f259 = d2 + "\\" + std::string(14, 'g'); // 259
+    const std::string d3 = d2 + "\\" + std::string(12, 'h');   // 257; pattern 261
+    const std::string deep = d3 + "\\deep.txt";                // 266
+    const std::string e2 = "A:\\" + std::string(120, 'c') + "\\" + std::string(120, 'd');
+    const std::string f260 = e2 + "\\" + std::string(15, 'i'); // 260
+    const std::string g2 = "A:\\" + std::string(120, 'e') + "\\" + std::string(120, 'f');
+    const std::string f257 = g2 + "\\" + std::string(12, 'j'); // 257
+
+    ASSERT_EQ(f256.size(), 256u);
+    ASSERT_EQ(f259.size(), 259u);
+    ASSERT_EQ(f260.size(), 260u);
+    ASSERT_EQ(f257.size(), 257u);
+    for (const std::string& folder : {d1, d2, d3, e2.substr(0, 123), e2, g2.substr(0, 123), g2})
+        MakeFolder(folder);
+    for (const std::string& file : {f256, f259, deep, f260, f257})
+        MakeFile(file);
+
+    // Removed: f256, f259; f257 with both its folders.
+    EXPECT_EQ(Clear(host, "A:").value.integer, 5);
+    EXPECT_FALSE(Exists(f256));
+    EXPECT_FALSE(Exists(f259));
+    EXPECT_TRUE(Exists(deep));
+    EXPECT_TRUE(Exists(f260));
+    EXPECT_FALSE(Exists(g2.substr(0, 123)));
+    EXPECT_EQ(Names("A:"), (Names_t{std::string(120, 'a'), std::string(120, 'c')}));
+}
+
+TEST_F(DriveTest, ClearOnTwoThreadsCountsEachCallApart)
+{
+    MakeSmallTree("A:");
+    for (int i = 0; i < 5; ++i)
+        MakeFile("B:\\file" + std::to_string(i));
+    int32_t onA = -1, onB = -1;
+    std::thread a([&] { onA = Clear(host, "A:").value.integer; });
+    std::thread b([&] { onB = Clear(host, "B:").value.integer; });
+    a.join();
+    b.join();
+    EXPECT_EQ(onA, 4);
+    EXPECT_EQ(onB, 5);
+}
+
+// Under Wine a mapped folder answers the device queries in its own way; what
+// holds anywhere: a letter without a device fails at the open, a folder's
+// files are never changed, and nothing is left allocated.
+TEST_F(DriveTest, TestOfAMissingDeviceFailsAtTheOpen)
+{
+    HANDLE h = CreateFileA("\\\\.\\Q:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_EQ(h, INVALID_HANDLE_VALUE);
+    const DWORD openError = GetLastError();
+    ASSERT_NE(openError, 0u);
+    for (const char* drive : {"Q", "Q:", "q:\\ANYTHING"}) {
+        const fllhost::CallResult r =
+            host.call("M_FDTESTW", {Value::Text(drive), Value::Bool(true)});
+        EXPECT_EQ(r.value.kind, Value::Kind::Integer);
+        EXPECT_EQ(r.value.width, 10);
+        EXPECT_EQ(r.value.integer, static_cast<int32_t>(openError)) << drive;
+    }
+}
+
+TEST_F(DriveTest, TestWithoutALetterIsInvalidDrive)
+{
+    EXPECT_EQ(host.call("M_FDTESTW", {Value::Text("")}).value.integer, ERROR_INVALID_DRIVE);
+}
+
+TEST_F(DriveTest, TestLeavesTheDisketteAsItWas)
+{
+    const std::string content(20000, 'x');
+    MakeFile("A:\\data.bin", content);
+    const int before = host.handlesInUse();
+    for (bool write : {false, true}) {
+        const fllhost::CallResult r =
+            host.call("M_FDTESTW", {Value::Text("A:"), Value::Bool(write)});
+        ASSERT_FALSE(r.failed());
+        EXPECT_EQ(r.value.kind, Value::Kind::Integer);
+    }
+    EXPECT_EQ(host.call("M_FDTESTW", {Value::Text("A")}).value.kind, Value::Kind::Integer);
+    EXPECT_EQ(drivetest::FileText("A:\\data.bin"), content);
+    EXPECT_EQ(Names("A:"), Names_t{"data.bin"});
+    EXPECT_EQ(host.handlesInUse(), before);
+}
+
+// A host whose handle table has room for the argument only: no transfer
+// buffer, and the run says so instead of passing.
+TEST(DisketteTestMemory, NoBufferIsNotEnoughMemory)
+{
+    for (uint16_t capacity = 2; capacity < 8; ++capacity) {
+        fllhost::Host small(capacity);
+        ASSERT_TRUE(small.load(testing_support::Deliverable("marvo32.fll")));
+        // Fill every free entry but one, which the argument takes.
+        std::vector<uint32_t> taken;
+        abi::HostMessage m{};
+        for (;;) {
+            m = abi::HostMessage{};
+            m.code = abi::kMsgAllocHandle;
+            m.value1 = 1;
+            small.send(m);
+            if (m.value1 == 0)
+                break;
+            taken.push_back(m.value1);
+        }
+        if (taken.empty())
+            continue;
+        m = abi::HostMessage{};
+        m.code = abi::kMsgFreeHandle;
+        m.value1 = taken.back();
+        small.send(m);
+        const fllhost::CallResult r = small.call("M_FDTESTW", {Value::Text("Q")});
+        ASSERT_TRUE(r.refused.empty()) << r.refused;
+        EXPECT_EQ(r.value.integer, ERROR_NOT_ENOUGH_MEMORY);
+        return;
+    }
+    FAIL() << "no host table fitted";
+}
+
+} // namespace
