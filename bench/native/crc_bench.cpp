@@ -99,6 +99,10 @@ void Crc32Clmul512(benchmark::State& s)
 {
     RunKernel(s, crc::Kernel::Clmul512, Ours32);
 }
+void Crc32Clmul256(benchmark::State& s)
+{
+    RunKernel(s, crc::Kernel::Clmul256, Ours32);
+}
 void Crc32Clmul(benchmark::State& s)
 {
     RunKernel(s, crc::Kernel::Clmul, Ours32);
@@ -131,6 +135,10 @@ void Crc16Clmul512(benchmark::State& s)
 {
     RunKernel(s, crc::Kernel::Clmul512, Ours16);
 }
+void Crc16Clmul256(benchmark::State& s)
+{
+    RunKernel(s, crc::Kernel::Clmul256, Ours16);
+}
 void Crc16Clmul(benchmark::State& s)
 {
     RunKernel(s, crc::Kernel::Clmul, Ours16);
@@ -150,6 +158,7 @@ void Crc16IsalT10dif(benchmark::State& s)
 
 BENCHMARK(Crc32Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc32Clmul512)->Unit(benchmark::kMillisecond);
+BENCHMARK(Crc32Clmul256)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc32Clmul)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc32Table)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc32Bytewise)->Unit(benchmark::kMillisecond);
@@ -158,6 +167,7 @@ BENCHMARK(Crc32Isal)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc32IsalSse)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc16Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc16Clmul512)->Unit(benchmark::kMillisecond);
+BENCHMARK(Crc16Clmul256)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc16Clmul)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc16Table)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc16Bytewise)->Unit(benchmark::kMillisecond);
@@ -172,7 +182,8 @@ bool Agree()
               Bytewise32(d.data(), d.size()) == want;
     const uint32_t want16 = Bytewise16(d.data(), d.size());
     const crc::Kernel before = crc::ActiveKernel();
-    for (crc::Kernel k : {crc::Kernel::Table, crc::Kernel::Clmul, crc::Kernel::Clmul512}) {
+    for (crc::Kernel k :
+         {crc::Kernel::Table, crc::Kernel::Clmul, crc::Kernel::Clmul256, crc::Kernel::Clmul512}) {
         if (crc::UseKernel(k))
             ok = ok && Ours32(d.data(), d.size()) == want && Ours16(d.data(), d.size()) == want16;
     }

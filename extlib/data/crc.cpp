@@ -150,6 +150,8 @@ Kernel Best()
 {
     if (fold::HasClmul512())
         return Kernel::Clmul512;
+    if (fold::HasClmul256())
+        return Kernel::Clmul256;
     if (fold::HasClmul())
         return Kernel::Clmul;
     return Kernel::Table;
@@ -162,11 +164,12 @@ struct Kernels {
     const Table& table;
     const BraidTable& braids;
     uint32_t (*narrow)(uint32_t, const uint8_t*, size_t);
+    uint32_t (*middle)(uint32_t, const uint8_t*, size_t);
     uint32_t (*wide)(uint32_t, const uint8_t*, size_t);
 };
 
-const Kernels kKernels16{kTable16, kBraid16, fold::Clmul16, fold::Clmul512x16};
-const Kernels kKernels32{kTable32, kBraid32, fold::Clmul32, fold::Clmul512x32};
+const Kernels kKernels16{kTable16, kBraid16, fold::Clmul16, fold::Clmul256x16, fold::Clmul512x16};
+const Kernels kKernels32{kTable32, kBraid32, fold::Clmul32, fold::Clmul256x32, fold::Clmul512x32};
 
 uint32_t run(uint32_t crc, const uint8_t* p, size_t n, const Kernels& k)
 {
@@ -174,6 +177,8 @@ uint32_t run(uint32_t crc, const uint8_t* p, size_t n, const Kernels& k)
     const size_t blocks = n / 16;
     if (kernel == Kernel::Clmul512 && blocks >= fold::kMinBlocks512)
         crc = k.wide(crc, p, blocks);
+    else if (kernel >= Kernel::Clmul256 && blocks >= fold::kMinBlocks256)
+        crc = k.middle(crc, p, blocks);
     else if (kernel != Kernel::Table && blocks >= fold::kMinBlocks)
         crc = k.narrow(crc, p, blocks);
     else
@@ -199,6 +204,8 @@ bool Supported(Kernel kernel)
     switch (kernel) {
     case Kernel::Clmul512:
         return fold::HasClmul512();
+    case Kernel::Clmul256:
+        return fold::HasClmul256();
     case Kernel::Clmul:
         return fold::HasClmul();
     case Kernel::Table:

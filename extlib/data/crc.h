@@ -38,11 +38,12 @@ inline uint32_t Crc32(const void* data, size_t size)
 uint32_t UpdateBytewise(uint32_t crc, const void* data, size_t size, uint32_t poly);
 
 // The methods behind Update16 and Update32, all with the same results:
-// slicing by eight table look-ups, folding with carry-less multiplication of
-// 128-bit blocks (PCLMULQDQ, SSE4.1), and the same folding four blocks wide
-// (VPCLMULQDQ on AVX-512 registers). The fastest one the processor and the
-// system offer is taken at first use; tests and benchmarks may choose another.
-enum class Kernel { Table, Clmul, Clmul512 };
+// table look-ups, folding with carry-less multiplication of 128-bit blocks
+// (PCLMULQDQ, SSE4.1), and the same folding two or four blocks wide
+// (VPCLMULQDQ on AVX2 or AVX-512 registers). The fastest one the processor and
+// the system offer is taken at first use; tests and benchmarks may choose
+// another.
+enum class Kernel { Table, Clmul, Clmul256, Clmul512 };
 bool Supported(Kernel kernel);
 Kernel ActiveKernel();
 // Switches every later update to kernel; false, and no change, when the

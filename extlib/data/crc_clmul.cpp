@@ -1,6 +1,6 @@
 // CRC-16/ARC and CRC-32 by folding 128-bit blocks with carry-less
-// multiplication: PCLMULQDQ on SSE registers, and VPCLMULQDQ on AVX-512
-// registers four blocks at a time. Each function carries its own target
+// multiplication: PCLMULQDQ on SSE registers, and VPCLMULQDQ on AVX2 and
+// AVX-512 registers, two and four blocks at a time. Each function carries its own target
 // attributes, so the rest of the library runs on any i686; crc.cpp calls
 // these only when the processor tests below allow it.
 //
@@ -21,7 +21,8 @@
 // a polynomial below x^128 that is simply added to the block D bits further
 // on. The constant pair for a distance D is thus refl_64(x^(D+63) mod P) and
 // refl_64(x^(D-1) mod P). Four registers walk the data 64 bytes apart
-// (D = 512); the AVX-512 kernel keeps four 512-bit registers 256 bytes apart
+// (D = 512); the AVX2 kernel keeps four 256-bit registers 128 bytes apart
+// (D = 1024), the AVX-512 kernel four 512-bit registers 256 bytes apart
 // (D = 2048). At the end the registers are folded into one by 128, 256 or
 // 384 bits.
 //
@@ -94,7 +95,7 @@ struct Pair {
 };
 
 struct Constants {
-    Pair fold2048, fold512, fold384, fold256, fold128;
+    Pair fold2048, fold1024, fold512, fold384, fold256, fold128;
     uint64_t fold64; // refl_64(x^63 mod P)
     uint64_t mu;     // refl_64(mu'), mu' = floor(x^(64+w) / P) - x^64
     uint64_t poly;   // refl_w(P - x^w)
@@ -105,14 +106,10 @@ template <unsigned W> constexpr Constants MakeConstants(uint32_t reflectedPoly)
     const uint64_t low = Reverse(reflectedPoly, W);
     auto refl = [low](unsigned n) { return Reverse(XPowMod(n, low, W), 64); };
     auto pair = [refl](unsigned d) { return Pair{refl(d + 63), refl(d - 1)}; };
-    return Constants{pair(2048),
-                     pair(512),
-                     pair(384),
-                     pair(256),
-                     pair(128),
-                     refl(63),
-                     Reverse(QuotientMod64(64 + W, low, W), 64),
-                     reflectedPoly};
+    return Constants{
+        pair(2048),   pair(1024), pair(512), pair(384),
+        pair(256),    pair(128),  refl(63),  Reverse(QuotientMod64(64 + W, low, W), 64),
+        reflectedPoly};
 }
 
 constexpr Constants k16 = MakeConstants<16>(kPoly16);
@@ -137,6 +134,7 @@ template <unsigned W> constexpr const Constants& ConstantsOf()
 }
 
 #define CRC_SSE __attribute__((target("pclmul,sse4.1")))
+#define CRC_AVX2 __attribute__((target("pclmul,sse4.1,avx2,vpclmulqdq")))
 #define CRC_AVX512 __attribute__((target("pclmul,sse4.1,avx2,avx512f,avx512vl,vpclmulqdq")))
 
 // Memory is read this far ahead of the folding: the processor's own
@@ -212,6 +210,54 @@ CRC_SSE __attribute__((force_align_arg_pointer)) uint32_t Narrow(uint32_t crc, c
     return Reduce<W>(x3);
 }
 
+CRC_AVX2 inline __m256i Load256(const uint8_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+CRC_AVX2 inline __m256i Fold256(__m256i x, __m256i k, __m256i next)
+{
+    return _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(x, k, 0x00),
+                                             _mm256_clmulepi64_epi128(x, k, 0x11)),
+                            next);
+}
+
+// Four 256-bit registers 128 bytes apart, for processors with VPCLMULQDQ
+// but without AVX-512.
+template <unsigned W>
+CRC_AVX2 __attribute__((force_align_arg_pointer)) uint32_t Middle(uint32_t crc, const uint8_t* p,
+                                                                  size_t blocks)
+{
+    const Constants& k = ConstantsOf<W>();
+    const __m128i first = _mm_cvtsi32_si128(static_cast<int>(crc));
+    __m256i y0 = _mm256_xor_si256(Load256(p), _mm256_zextsi128_si256(first));
+    __m256i y1 = Load256(p + 32);
+    __m256i y2 = Load256(p + 64);
+    __m256i y3 = Load256(p + 96);
+    p += 128;
+    blocks -= 8;
+    const __m256i k1024 = _mm256_broadcastsi128_si256(LoadPair(k.fold1024));
+    for (; blocks >= 8; blocks -= 8, p += 128) {
+        Prefetch(p);
+        Prefetch(p + 64);
+        y0 = Fold256(y0, k1024, Load256(p));
+        y1 = Fold256(y1, k1024, Load256(p + 32));
+        y2 = Fold256(y2, k1024, Load256(p + 64));
+        y3 = Fold256(y3, k1024, Load256(p + 96));
+    }
+    const __m256i k256 = _mm256_broadcastsi128_si256(LoadPair(k.fold256));
+    y1 = Fold256(y0, k256, y1);
+    y2 = Fold256(y1, k256, y2);
+    y3 = Fold256(y2, k256, y3);
+    for (; blocks >= 2; blocks -= 2, p += 32)
+        y3 = Fold256(y3, k256, Load256(p));
+    const __m128i k128 = LoadPair(k.fold128);
+    __m128i x = Fold(_mm256_castsi256_si128(y3), k128, _mm256_extracti128_si256(y3, 1));
+    for (; blocks > 0; --blocks, p += 16)
+        x = Fold(x, k128, Load(p));
+    return Reduce<W>(x);
+}
+
 CRC_AVX512 inline __m512i Load512(const uint8_t* p)
 {
     return _mm512_loadu_si512(p);
@@ -280,19 +326,30 @@ bool HasClmul()
     return Cpuid(1, 0, r) && (r[2] & bit_PCLMUL) && (r[2] & bit_SSE4_1);
 }
 
+// The system must save the register state of the given XCR0 bits (1 SSE,
+// 2 AVX, 5-7 opmask and ZMM), or the registers are lost at a thread switch.
+bool SystemKeeps(unsigned xcr0Bits)
+{
+    unsigned r[4];
+    if (!Cpuid(1, 0, r) || !(r[2] & bit_OSXSAVE))
+        return false;
+    unsigned lo, hi;
+    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    return (lo & xcr0Bits) == xcr0Bits;
+}
+
+bool HasClmul256()
+{
+    unsigned r[4];
+    return HasClmul() && SystemKeeps(0x06) && Cpuid(7, 0, r) && (r[1] & bit_AVX2) &&
+           (r[2] & bit_VPCLMULQDQ);
+}
+
 bool HasClmul512()
 {
     unsigned r[4];
-    if (!HasClmul() || !Cpuid(1, 0, r) || !(r[2] & bit_OSXSAVE))
-        return false;
-    // The system must save the SSE, AVX, opmask and ZMM state (XCR0 bits
-    // 1, 2, 5, 6 and 7), or the registers are lost at a thread switch.
-    unsigned lo, hi;
-    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-    if ((lo & 0xE6) != 0xE6)
-        return false;
-    return Cpuid(7, 0, r) && (r[1] & bit_AVX512F) && (r[1] & bit_AVX512VL) &&
-           (r[2] & bit_VPCLMULQDQ);
+    return HasClmul256() && SystemKeeps(0xE6) && Cpuid(7, 0, r) && (r[1] & bit_AVX512F) &&
+           (r[1] & bit_AVX512VL);
 }
 
 uint32_t Clmul16(uint32_t crc, const uint8_t* p, size_t blocks)
@@ -302,6 +359,14 @@ uint32_t Clmul16(uint32_t crc, const uint8_t* p, size_t blocks)
 uint32_t Clmul32(uint32_t crc, const uint8_t* p, size_t blocks)
 {
     return Narrow<32>(crc, p, blocks);
+}
+uint32_t Clmul256x16(uint32_t crc, const uint8_t* p, size_t blocks)
+{
+    return Middle<16>(crc, p, blocks);
+}
+uint32_t Clmul256x32(uint32_t crc, const uint8_t* p, size_t blocks)
+{
+    return Middle<32>(crc, p, blocks);
 }
 uint32_t Clmul512x16(uint32_t crc, const uint8_t* p, size_t blocks)
 {

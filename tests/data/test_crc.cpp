@@ -50,9 +50,11 @@ const Known kKnown[] = {
 // The fastest kernel the processor offers is taken unless one is chosen.
 TEST(Crc, FastestKernelByDefault)
 {
-    const crc::Kernel best = crc::Supported(crc::Kernel::Clmul512) ? crc::Kernel::Clmul512
-                             : crc::Supported(crc::Kernel::Clmul)  ? crc::Kernel::Clmul
-                                                                   : crc::Kernel::Table;
+    crc::Kernel best = crc::Kernel::Table;
+    for (crc::Kernel k : {crc::Kernel::Clmul, crc::Kernel::Clmul256, crc::Kernel::Clmul512}) {
+        if (crc::Supported(k))
+            best = k;
+    }
     EXPECT_EQ(crc::ActiveKernel(), best);
     RecordProperty("kernel", static_cast<int>(best));
 }
@@ -125,6 +127,8 @@ std::string KernelName(crc::Kernel k)
         return "Table";
     case crc::Kernel::Clmul:
         return "Clmul";
+    case crc::Kernel::Clmul256:
+        return "Clmul256";
     case crc::Kernel::Clmul512:
         return "Clmul512";
     }
@@ -249,7 +253,7 @@ TEST_P(CrcKernel, StaysChosen)
 
 INSTANTIATE_TEST_SUITE_P(Crc, CrcKernel,
                          ::testing::Values(crc::Kernel::Table, crc::Kernel::Clmul,
-                                           crc::Kernel::Clmul512),
+                                           crc::Kernel::Clmul256, crc::Kernel::Clmul512),
                          [](const ::testing::TestParamInfo<crc::Kernel>& info) {
                              return KernelName(info.param);
                          });
@@ -259,10 +263,13 @@ TEST(Crc, KernelChoice)
 {
     EXPECT_TRUE(crc::Supported(crc::Kernel::Table));
     if (crc::Supported(crc::Kernel::Clmul512)) {
+        EXPECT_TRUE(crc::Supported(crc::Kernel::Clmul256));
+    }
+    if (crc::Supported(crc::Kernel::Clmul256)) {
         EXPECT_TRUE(crc::Supported(crc::Kernel::Clmul));
     }
     const crc::Kernel before = crc::ActiveKernel();
-    for (crc::Kernel k : {crc::Kernel::Clmul, crc::Kernel::Clmul512}) {
+    for (crc::Kernel k : {crc::Kernel::Clmul, crc::Kernel::Clmul256, crc::Kernel::Clmul512}) {
         if (!crc::Supported(k)) {
             EXPECT_FALSE(crc::UseKernel(k));
             EXPECT_EQ(crc::ActiveKernel(), before);

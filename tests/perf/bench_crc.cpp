@@ -104,6 +104,8 @@ const char* KernelName(crc::Kernel k)
     switch (k) {
     case crc::Kernel::Clmul512:
         return "clmul512";
+    case crc::Kernel::Clmul256:
+        return "clmul256";
     case crc::Kernel::Clmul:
         return "clmul";
     case crc::Kernel::Table:
@@ -120,7 +122,8 @@ void BufferFigures(std::vector<Row>& rows)
     const crc::Kernel best = crc::ActiveKernel();
     rows.push_back({std::string("kernel_") + KernelName(best), 1});
     std::vector<Work> works;
-    for (crc::Kernel k : {crc::Kernel::Clmul512, crc::Kernel::Clmul, crc::Kernel::Table}) {
+    for (crc::Kernel k :
+         {crc::Kernel::Clmul512, crc::Kernel::Clmul256, crc::Kernel::Clmul, crc::Kernel::Table}) {
         if (!crc::Supported(k))
             continue;
         const std::string name = KernelName(k);
