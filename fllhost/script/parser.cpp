@@ -343,15 +343,26 @@ class Parser {
 // SET LIBRARY TO takes the rest of the line as a path, as FoxPro does.
 bool setLibrary(const std::string& line, Statement& s)
 {
-    std::vector<Token> t = Tokenize(line);
-    if (t.size() < 3 || !isCommand(t[0], "SET") || !isCommand(t[1], "LIBRARY"))
+    // The words before the path are read as words: the path need not be a token.
+    const std::string text = trim(StripComment(line));
+    std::vector<Token> words;
+    size_t at = 0;
+    while (words.size() < 3) {
+        const size_t end = std::min(text.find_first_of(" \t", at), text.size());
+        Token w;
+        w.kind = at < end ? Token::Kind::Name : Token::Kind::End;
+        w.text = upper(text.substr(at, end - at));
+        words.push_back(w);
+        at = std::min(text.find_first_not_of(" \t", end), text.size());
+    }
+    if (!isCommand(words[0], "SET") || !isCommand(words[1], "LIBRARY"))
         return false;
     s.kind = Statement::Kind::SetLibrary;
-    if (t[2].kind == Token::Kind::End)
+    if (words[2].kind == Token::Kind::End)
         return true;
-    if (!t[2].isWord("TO"))
+    if (!words[2].isWord("TO"))
         throw SyntaxError("SET LIBRARY TO expected");
-    std::string rest = trim(StripComment(line).substr(t[2].column + 2));
+    std::string rest = trim(text.substr(at));
     const std::string up = upper(rest);
     if (up.size() >= 9 && up.compare(up.size() - 9, 9, " ADDITIVE") == 0)
         rest = trim(rest.substr(0, rest.size() - 9));

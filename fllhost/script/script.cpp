@@ -221,7 +221,7 @@ bool Interpreter::setLibrary(const std::string& path)
         setLibrary("");
     std::string error;
     if (!host_->load(found, &error)) {
-        err_ << "Error: " << error << "\n";
+        report("Error: " + error);
         status_ = kStopped;
         return false;
     }
@@ -300,29 +300,34 @@ std::string Interpreter::Format(const Value& v)
     return ".T.";
 }
 
+// An open output line is ended first, so that the message stands on a line
+// of its own where both streams go to one terminal.
+void Interpreter::report(const std::string& message)
+{
+    drainHostOutput();
+    if (!atLineStart_) {
+        write("\n");
+        endedEarly_ = true;
+    }
+    err_ << message << "\n";
+    err_.flush();
+}
+
 bool Interpreter::run(const std::string& line, int number)
 {
     Statement s;
     try {
         s = Parse(line);
     } catch (const SyntaxError& e) {
-        err_ << "Syntax error" << (number ? " in line " + std::to_string(number) : std::string())
-             << ": " << e.what() << "\n";
+        report("Syntax error" + (number ? " in line " + std::to_string(number) : std::string()) +
+               ": " + e.what());
         status_ = kStopped;
         return false;
     }
     try {
         execute(s);
     } catch (const Raised& r) {
-        drainHostOutput();
-        // An open output line is ended first, so that the message stands on
-        // a line of its own where both streams go to one terminal.
-        if (!atLineStart_) {
-            write("\n");
-            endedEarly_ = true;
-        }
-        err_ << (r.number ? "Error " + std::to_string(r.number) : "Error: " + r.text) << "\n";
-        err_.flush();
+        report(r.number ? "Error " + std::to_string(r.number) : "Error: " + r.text);
         status_ = std::max(status_, kRaised);
     }
     drainHostOutput();

@@ -55,6 +55,7 @@ class Interpreter {
     int areaOf(const Statement& s);
     void write(const std::string& text);
     void startLine();
+    void report(const std::string& message);
     void drainHostOutput();
     void drawWindow(const TextWindow& w);
     std::string findLibrary(const std::string& path) const;
