@@ -21,3 +21,24 @@ ERASE file
 secret = M_ENCRPTW("Velmora", "password")
 ? "  M_ENCRPTW:", STRCONV(secret, 15)
 ? "  M_DECRPTW:", M_DECRPTW(secret, "password")
+?
+? "The session key of M_CRPTINIT serves the X variants until M_CRPTQUIT:"
+? "  M_CRPTINIT:", M_CRPTINIT("password")
+? "  M_ENCRPTWX:", STRCONV(M_ENCRPTWX("Velmora"), 15), "(as M_ENCRPTW gave)"
+? "  M_DECRPTWX:", M_DECRPTWX(M_ENCRPTWX("Velmora"))
+? "  A memo with a zero byte goes through whole:"
+= MAKETABLE(1, 1)
+REPLACE notes WITH "abc" + CHR(0) + "def"
+REPLACE notes WITH M_MECRPTWX(@notes)
+? "  ", LEN(notes), "bytes sealed,", STRCONV(M_MDCRPTWX(@notes), 15), "back"
+? "  Files, chunk by chunk; the session key opens what the password sealed:"
+plain = GETENV("TEMP") + "\tour-plain.txt"
+sealed = GETENV("TEMP") + "\tour-sealed.bin"
+opened = GETENV("TEMP") + "\tour-opened.txt"
+= STRTOFILE("A file of the product CD", plain)
+? "  M_FENCRPTW:", M_FENCRPTW(plain, sealed, "password"), LEN(FILETOSTR(sealed)), "bytes"
+? "  M_FDCRPTWX:", M_FDCRPTWX(sealed, opened), FILETOSTR(opened)
+ERASE plain
+ERASE sealed
+ERASE opened
+? "  M_CRPTQUIT twice:", M_CRPTQUIT(), M_CRPTQUIT()
