@@ -42,3 +42,9 @@ ERASE plain
 ERASE sealed
 ERASE opened
 ? "  M_CRPTQUIT twice:", M_CRPTQUIT(), M_CRPTQUIT()
+?
+? "Drives: a bit per drive letter (bit 0 A:, bit 2 C:), and the sizes of C:"
+? "  M_DRIVES()       =", M_DRIVES()
+? '  M_DRVTYPE("C")   =', M_DRVTYPE("C"), "(3: a fixed disk that takes a new file)"
+? '  M_DRVFREEX("C:") =', M_DRVFREEX("C:"), "bytes free"
+? '  M_DRVFREE("C:")  =', M_DRVFREE("C:"), "(the same in 32 bits, modulo 2^32)"
