@@ -127,6 +127,20 @@ bool isReparsePoint(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// A read-only file loses the attribute only to be deleted: one that still
+// cannot be deleted (in use, say) gets its attributes back.
+bool removeFile(const std::string& path, unsigned attributes, bool clearReadOnly)
+{
+    const bool unlock = clearReadOnly && (attributes & _A_RDONLY);
+    if (unlock)
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (std::remove(path.c_str()) == 0)
+        return true;
+    if (unlock)
+        SetFileAttributesA(path.c_str(), attributes);
+    return false;
+}
+
 // Clears directory D (no trailing backslash) depth first; returns how many
 // files and directories it removed.
 uint32_t clearDirectory(const std::string& directory, bool clearReadOnly)
@@ -154,9 +168,7 @@ uint32_t clearDirectory(const std::string& directory, bool clearReadOnly)
                 ++removed;
             continue;
         }
-        if (clearReadOnly && (entry.attrib & _A_RDONLY))
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (std::remove(path.c_str()) == 0)
+        if (removeFile(path, entry.attrib, clearReadOnly))
             ++removed;
     } while (search.next());
     return removed;
@@ -186,7 +198,7 @@ bool optionalFlag(const abi::ParamBlock* pb)
 char driveLetter(const abi::ParamBlock* pb)
 {
     LockedText argument(pb, 1);
-    return argument.size() ? argument.data()[0] : '\0';
+    return argument.size() && argument.data() ? argument.data()[0] : '\0';
 }
 
 } // namespace

@@ -65,7 +65,7 @@ inline double ByteSpace(int selector, const ByteCounts& b)
 // callers answer as for a drive that does not exist.
 inline std::string RootPath(const char* argument, uint32_t length)
 {
-    if (length == 0 || argument[0] == '\0')
+    if (length == 0 || !argument || argument[0] == '\0')
         return std::string();
     return std::string{argument[0], ':', '\\'};
 }

@@ -105,6 +105,22 @@ TEST_F(DriveTest, ReadOnlyFilesGoOnlyWhenAsked)
     }
 }
 
+// A read-only file that is in use stays, read-only as it was.
+TEST_F(DriveTest, ReadOnlyFileInUseKeepsItsAttribute)
+{
+    MakeFile("A:\\busy.txt");
+    drivetest::SetAttributes("A:\\busy.txt", FILE_ATTRIBUTE_READONLY);
+    HANDLE h = CreateFileA("A:\\busy.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const fllhost::CallResult r = Clear(host, "A:", true);
+    CloseHandle(h);
+    EXPECT_EQ(r.value.integer, 0);
+    ASSERT_TRUE(Exists("A:\\busy.txt"));
+    EXPECT_EQ(GetFileAttributesA("A:\\busy.txt") & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
 TEST_F(DriveTest, HiddenAndSystemEntriesStayWithTheFoldersHoldingThem)
 {
     MakeFile("A:\\hidden.txt");
