@@ -45,14 +45,16 @@ class Interpreter {
     static std::string Format(const Value& v);
 
   private:
-    struct Context;
-    friend struct Context;
-
     void execute(const Statement& s);
     Value evaluate(const Expr& e);
     Value call(const std::string& name, std::vector<Value>& args);
-    Value builtin(const std::string& name, std::vector<Value>& args, bool& found);
-    int areaOf(const Statement& s);
+    void print(const Statement& s);
+    void select(const Statement& s);
+    void go(const Statement& s);
+    void skip(const Statement& s);
+    void replace(const Statement& s);
+    void erase(const Statement& s);
+    int tableArea(const Statement& s);
     void write(const std::string& text);
     void startLine();
     void report(const std::string& message);
