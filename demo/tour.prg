@@ -48,3 +48,16 @@ ERASE opened
 ? '  M_DRVTYPE("C")   =', M_DRVTYPE("C"), "(3: a fixed disk that takes a new file)"
 ? '  M_DRVFREEX("C:") =', M_DRVFREEX("C:"), "bytes free"
 ? '  M_DRVFREE("C:")  =', M_DRVFREE("C:"), "(the same in 32 bits, modulo 2^32)"
+?
+? "Keyboard, pause, directories, shell and adapters:"
+? "  M_MKEYBID(27, 1) =", M_MKEYBID(27, 1), "  M_GETKEYB() =", M_GETKEYB()
+? "  Esc held now:", M_ESC(), "  Ctrl and Esc:", M_KEY2(17, 27)
+? "  M_SLEEP(-1) is no pause:", M_SLEEP(-1)
+folder = GETENV("TEMP") + "\tour-folder\"
+? "  M_MKDIR twice, then M_RMDIR:", M_MKDIR(folder), M_MKDIR(folder), M_RMDIR(folder)
+= M_MKDIR(folder)
+= STRTOFILE("shell copy", folder + "a.txt")
+? "  M_SHFCOPY, silent (flags 1556):", M_SHFCOPY(folder + "a.txt", folder + "b.txt", "", 1556), FILETOSTR(folder + "b.txt")
+? "  M_SHFDEL of the folder:", M_SHFDEL(folder, 0, "", 1556), FILE(folder + "a.txt")
+? "  M_MACADAPW:", M_MACADAPW()
+? "  M_MACNBIOW:", M_MACNBIOW()
