@@ -249,6 +249,10 @@ void Host::send(abi::HostMessage& m)
     CallResult scratch;
     ActiveScope scope(*impl_, scratch);
     impl_->dispatch(m);
+    // A message 0 of the caller's own replaced this host's callback and
+    // tables: the next call hands them over again.
+    if (m.code == abi::kMsgLoad && impl_->library.loaded())
+        tBound[impl_->library.module()] = 0;
 }
 
 abi::HandleTable& Host::handles()

@@ -80,7 +80,8 @@ void MemoFileChannel(Host::Impl& h, Request& r, CallResult&)
     std::lock_guard<std::mutex> lock(h.mutex); // one channel per table, also across threads
     int channel = h.workAreas.memoChannel(area);
     const std::string path = h.workAreas.memoPath(area);
-    if (channel == 0 && !path.empty()) {
+    // Opened once per table; again only if someone closed it meanwhile.
+    if ((channel == 0 || !h.files.isOpen(channel)) && !path.empty()) {
         channel = h.files.openShared(path);
         if (channel > 0)
             h.workAreas.setMemoChannel(area, channel);

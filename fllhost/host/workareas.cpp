@@ -103,9 +103,13 @@ bool WorkAreas::create(int area, int records, const std::vector<std::string>& me
     t->file = FileHandle(CreateFileA(t->path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!t->file.valid() ||
-        !writeAt(t->file.get(), 0, std::string(kMemoHeader, sizeof kMemoHeader)))
+    if (!t->file.valid())
         return false;
+    if (!writeAt(t->file.get(), 0, std::string(kMemoHeader, sizeof kMemoHeader))) {
+        t->file = FileHandle();
+        DeleteFileA(t->path.c_str());
+        return false;
+    }
     t->end = sizeof kMemoHeader;
     tables_[area] = std::move(t);
     return true;

@@ -150,6 +150,10 @@ TEST_F(Calls, MemoFieldsAndVariablesAsText)
 
 TEST_F(Calls, EmptyMemosAndMemosAtTheEnd)
 {
+    host.variables().set("empty", Value::Text(""));
+    EXPECT_EQ(host.call("M_MENCRPTW", {Value::VarRef("empty"), Value::Text("password")}).value,
+              Value::Text(""));
+
     auto& areas = host.workAreas();
     ASSERT_TRUE(areas.create(1, 2, {"m"}));
     for (int record : {1, 2}) {

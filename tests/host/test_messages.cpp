@@ -52,6 +52,9 @@ TEST_F(Messages, LoadAndTableGiveTheHeaderAndVersion5000)
     host.send(load);
     EXPECT_EQ(load.value1, table.value1);
     EXPECT_EQ(load.value2, 5000u);
+    // The host hands its own callback over again before its next call.
+    EXPECT_EQ(host.call("M_STRCRC16", {fllhost::Value::Text("abc")}).value,
+              fllhost::Value::Int(38712));
 }
 
 TEST_F(Messages, OtherCodesLeaveTheMessageAlone)
