@@ -148,8 +148,9 @@ inline Media mediaOf(FloppyDevice& device)
     return Media::Without144;
 }
 
-// Reads the first 16 KiB and, when asked, writes back exactly the bytes read:
-// a short read never makes the write reach sectors that were not read.
+// Reads the first 16 KiB and, when asked, writes back exactly the bytes read
+// where they were read: neither a short read nor a failed seek makes the
+// write reach sectors that were not read.
 inline void transfer(FloppyDevice& device, char* buffer, bool write)
 {
     CriticalErrorsFail mode(device);
@@ -157,7 +158,8 @@ inline void transfer(FloppyDevice& device, char* buffer, bool write)
     device.read(buffer, kTransferSize, read);
     if (!write || read == 0 || (read != kTransferSize && device.lastError() != 0))
         return;
-    device.seekToStart();
+    if (!device.seekToStart())
+        return;
     uint32_t written = 0;
     device.write(buffer, read, written);
 }

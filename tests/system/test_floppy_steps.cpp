@@ -18,6 +18,7 @@ constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorWriteProtect = 19;
 constexpr uint32_t kErrorNotReady = 21;
 constexpr uint32_t kErrorCrc = 23;
+constexpr uint32_t kErrorSeek = 25;
 constexpr uint32_t kErrorNotSupported = 50;
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorInvalidParameter = 87;
@@ -43,6 +44,7 @@ class SimulatedDrive final : public floppy::FloppyDevice {
     uint32_t readError = 0;           // the read fails with this code
     uint32_t readLimit = floppy::kTransferSize;
     bool writeProtected = false;
+    uint32_t seekError = 0;
     uint32_t errorMode = 0x8001;
     uint32_t error = kErrorInvalidParameter; // the thread's code before the run
 
@@ -98,6 +100,8 @@ class SimulatedDrive final : public floppy::FloppyDevice {
     bool seekToStart() override
     {
         calls.push_back("seek 0");
+        if (seekError)
+            return fail(seekError);
         position = 0;
         return true;
     }
@@ -226,6 +230,12 @@ const Scenario kScenarios[] = {
      {kOpen, kLock, kGeometry, kMediaTypes, kSaveMode, kFailCritical, kRead, kSeek, "write 8192",
       kRestoreMode, kUnlock, kDismount, kClose},
      0},
+    {"failing seek writes nothing",
+     [](SimulatedDrive& d) { d.seekError = kErrorSeek; },
+     true,
+     {kOpen, kLock, kGeometry, kMediaTypes, kSaveMode, kFailCritical, kRead, kSeek, kRestoreMode,
+      kUnlock, kDismount, kClose},
+     kErrorSeek},
     {"empty read writes nothing",
      [](SimulatedDrive& d) { d.readLimit = 0; },
      true,
