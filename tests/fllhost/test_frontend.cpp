@@ -3,6 +3,7 @@
 // statuses, and every example of the README with the output shown there.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
 #include <windows.h>
 
@@ -56,8 +57,25 @@ class Handle {
     HANDLE h_;
 };
 
+// This process's environment with TEMP and TMP set to `temp`, as a block.
+std::string EnvironmentWithTemp(const std::string& temp)
+{
+    std::string block;
+    char* all = GetEnvironmentStringsA();
+    for (const char* p = all; *p; p += std::strlen(p) + 1) {
+        const std::string entry = p;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (_stricmp(name.c_str(), "TEMP") != 0 && _stricmp(name.c_str(), "TMP") != 0)
+            block += entry + '\0';
+    }
+    FreeEnvironmentStringsA(all);
+    return block + "TEMP=" + temp + '\0' + "TMP=" + temp + '\0' + '\0';
+}
+
 // Runs fllhost.exe with the arguments; `input` becomes its standard input.
-Outcome RunHost(const std::vector<std::string>& args, const std::string& input = "")
+// With `temp`, the program's temporary folder is that one.
+Outcome RunHost(const std::vector<std::string>& args, const std::string& input = "",
+                const std::string& temp = "")
 {
     TempDir dir;
     testing_support::WriteFile(dir.file("stdin"), input);
@@ -79,7 +97,9 @@ Outcome RunHost(const std::vector<std::string>& args, const std::string& input =
     si.hStdOutput = write.get();
     si.hStdError = write.get();
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    std::string environment = temp.empty() ? "" : EnvironmentWithTemp(temp);
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0,
+                        temp.empty() ? nullptr : &environment[0], nullptr, &si, &pi))
         return o;
     Handle process(pi.hProcess), thread(pi.hThread);
     write.reset();
@@ -176,7 +196,8 @@ TEST(Exe, ReadmeExamples)
 
 TEST(Exe, TheDemoTourRuns)
 {
-    Outcome o = RunHost({std::string(SOURCE_DIR) + "\\demo\\tour.prg"});
+    TempDir temp; // the tour makes and removes its files in the temporary folder
+    Outcome o = RunHost({std::string(SOURCE_DIR) + "\\demo\\tour.prg"}, "", temp.path());
     EXPECT_EQ(o.status, 1u) << "the tour shows one raised error on purpose";
     EXPECT_NE(o.output.find("M_STRCRC32(\"123456789\") = 3421780262"), std::string::npos);
     EXPECT_NE(o.output.find("\nError 104\n"), std::string::npos);
