@@ -1,8 +1,8 @@
 // CRC-16/ARC and CRC-32 by folding 128-bit blocks with carry-less
 // multiplication: PCLMULQDQ on SSE registers, and VPCLMULQDQ on AVX2 and
-// AVX-512 registers, two and four blocks at a time. Each function carries its own target
-// attributes, so the rest of the library runs on any i686; crc.cpp calls
-// these only when the processor tests below allow it.
+// AVX-512 registers, two and four blocks at a time. Each function carries
+// its own target attributes, so the rest of the library runs on any i686;
+// crc.cpp calls these only when the processor tests below allow it.
 //
 // The mathematics. Bits are polynomials over GF(2); the message M, first bit
 // highest, has the CRC R = M x^w mod P (P of degree w = 16 or 32, the initial
@@ -31,9 +31,10 @@
 //     refl_64(x^63 mod P)). The first pass leaves a polynomial below x^(64+w),
 //     the second one below x^64: B2 = B mod P up to a multiple of P.
 //  2. Barrett: with mu = floor(x^(64+w) / P) = x^64 + mu', the quotient of
-//     B2 x^w by P is q = floor(B2 x^w / x^w * mu / x^64) = B2 + floor(B2 mu' / x^64),
-//     exact for polynomials. Then R = (q P) mod x^w = ((q mod x^w)(P - x^w)) mod x^w,
-//     and refl_w(P - x^w) is the familiar reflected polynomial (0xEDB88320, 0xA001).
+//     B2 x^w (degree below 64 + w) by P is, exactly for polynomials,
+//       q = floor(B2 mu / x^64) = B2 + floor(B2 mu' / x^64).
+//     Then R = (B2 x^w + q P) mod x^w = ((q mod x^w)(P - x^w)) mod x^w, and
+//     refl_w(P - x^w) is the familiar reflected polynomial (0xEDB88320, 0xA001).
 // All constants are computed by the compiler from the polynomial below.
 #include "crc_clmul.h"
 
@@ -106,10 +107,17 @@ template <unsigned W> constexpr Constants MakeConstants(uint32_t reflectedPoly)
     const uint64_t low = Reverse(reflectedPoly, W);
     auto refl = [low](unsigned n) { return Reverse(XPowMod(n, low, W), 64); };
     auto pair = [refl](unsigned d) { return Pair{refl(d + 63), refl(d - 1)}; };
-    return Constants{
-        pair(2048),   pair(1024), pair(512), pair(384),
-        pair(256),    pair(128),  refl(63),  Reverse(QuotientMod64(64 + W, low, W), 64),
-        reflectedPoly};
+    Constants c{};
+    c.fold2048 = pair(2048);
+    c.fold1024 = pair(1024);
+    c.fold512 = pair(512);
+    c.fold384 = pair(384);
+    c.fold256 = pair(256);
+    c.fold128 = pair(128);
+    c.fold64 = refl(63);
+    c.mu = Reverse(QuotientMod64(64 + W, low, W), 64);
+    c.poly = reflectedPoly;
+    return c;
 }
 
 constexpr Constants k16 = MakeConstants<16>(kPoly16);
@@ -141,9 +149,12 @@ template <unsigned W> constexpr const Constants& ConstantsOf()
 // prefetching alone leaves the narrow kernel at a third of the memory's speed.
 constexpr size_t kPrefetch = 4096;
 
+// A prefetch never faults, so it may look past the end of the data (the
+// address is formed as an integer, not as a pointer beyond the buffer).
 CRC_SSE inline void Prefetch(const uint8_t* p)
 {
-    _mm_prefetch(reinterpret_cast<const char*>(p + kPrefetch), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(p) + kPrefetch),
+                 _MM_HINT_T0);
 }
 
 CRC_SSE inline __m128i Load(const uint8_t* p)
