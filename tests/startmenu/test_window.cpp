@@ -532,6 +532,20 @@ TEST_F(StartMenuWindow, EscapePressesTheHiddenQuitButton)
     EXPECT_TRUE(menu_->Ended()) << "Esc did not end the start menu";
 }
 
+TEST_F(StartMenuWindow, DocumentsItemOpensTheFolderInExplorer)
+{
+    Launch("Velmora CD"); // the folder argument holds a blank, and is quoted
+    ClickAt(400, 370);    // lblInstall(2)
+    HWND explorer = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (explorer = FindWindowA("ExplorerWClass", "Documents")); }))
+        << "no explorer window on the Documents folder";
+    if (explorer) {
+        PostMessageA(explorer, WM_CLOSE, 0, 0); // it holds the folder open
+        WaitFor([&] { return !IsWindow(explorer); });
+    }
+    EXPECT_TRUE(IsWindowVisible(window_)) << "the start menu stays open";
+}
+
 TEST_F(StartMenuWindow, CloseBoxEndsTheProgram)
 {
     Launch();

@@ -28,10 +28,16 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all
 
 run=$(mktemp -d "${TMPDIR:-/tmp}/startmenu-x.XXXXXX")
 xvfb=
+# Process numbers start afresh with each wineserver: a test folder left by a
+# failed run must not stand in the way of the next run's folder.
+remove_left_folders() { rm -rf "$prefix"/drive_c/users/*/Temp/marvo-test-*; }
+remove_left_folders
+
 drive=
 cleanup() {
     wineserver -k 2>/dev/null || true
     [ -z "$drive" ] || rm -f "$prefix/dosdevices/$drive:"
+    remove_left_folders
     [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
     [ -z "$xvfb" ] || wait "$xvfb" 2>/dev/null || true
     rm -rf "$run"
