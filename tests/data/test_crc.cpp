@@ -244,6 +244,27 @@ TEST_P(CrcKernel, PublishedValuesAndPieces)
     }
 }
 
+// A running register carried through pieces of every size, as the file
+// functions feed their reads.
+TEST_P(CrcKernel, RandomPiecesEqualTheWhole)
+{
+    const std::vector<unsigned char> data = RandomBytes(300000, 37);
+    const ByteModel model32(0xEDB88320), model16(0xA001);
+    const uint32_t want32 = model32(crc::kInit32, data.data(), data.size());
+    const uint32_t want16 = model16(crc::kInit16, data.data(), data.size());
+    std::mt19937 rng(41);
+    uint32_t r32 = crc::kInit32;
+    uint32_t r16 = crc::kInit16;
+    for (size_t at = 0; at < data.size();) {
+        const size_t n = std::min<size_t>(rng() % 3000, data.size() - at);
+        r32 = crc::Update32(r32, data.data() + at, n);
+        r16 = crc::Update16(r16, data.data() + at, n);
+        at += n;
+    }
+    EXPECT_EQ(r32, want32);
+    EXPECT_EQ(r16, want16);
+}
+
 TEST_P(CrcKernel, StaysChosen)
 {
     const std::vector<unsigned char> data = RandomBytes(1024, 31);
