@@ -251,16 +251,16 @@ void MainWindow::CreateTooltips()
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
-    for (const ControlSpec& spec : Controls()) {
-        std::wstring text = Wide(Tooltip(spec.control));
+    for (const ControlSettings& settings : Controls()) {
+        std::wstring text = Wide(Tooltip(settings.control));
         if (text.empty())
             continue;
         TOOLINFOW tool{};
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.uFlags = TTF_SUBCLASS;
         tool.hwnd = hwnd_;
-        tool.uId = UINT_PTR(spec.control) + 1;
-        tool.rect = ToRect(layout_.Of(spec.control));
+        tool.uId = UINT_PTR(settings.control) + 1;
+        tool.rect = ToRect(layout_.Of(settings.control));
         tool.hinst = instance_;
         tool.lpszText = &text[0];
         SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -303,7 +303,7 @@ bool MainWindow::OnSetCursor()
     GetCursorPos(&p);
     ScreenToClient(hwnd_, &p);
     const std::optional<Control> hit = layout_.HitTest(p.x, p.y);
-    if (!hit || Spec(*hit).pointer != Pointer::Hand || !hand_)
+    if (!hit || Settings(*hit).pointer != Pointer::Hand || !hand_)
         return false;
     SetCursor(hand_);
     return true;

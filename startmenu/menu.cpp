@@ -11,7 +11,7 @@ constexpr char kInstallSk[] = "In\x9atal\xe1"
 constexpr char kInstallEn[] = "Install Velmora Lite En";
 constexpr char kDocuments[] = "Dokumenty k Velmora/Documents for Velmora";
 
-const std::array<ControlSpec, kControlCount> kControls{{
+const std::array<ControlSettings, kControlCount> kControls{{
     {Control::cmdQuit, "cmdQuit", {11400, 60, 495, 435}, Align::None, Pointer::Arrow, 6},
     {Control::lblInstall2, "lblInstall(2)", {4320, 5400, 3660, 300}, Align::None, Pointer::Hand, 0},
     {Control::lblInstall1, "lblInstall(1)", {600, 3000, 2970, 300}, Align::None, Pointer::Hand, 1},
@@ -66,12 +66,12 @@ Rect TwipsToPixels(const Rect& t)
             t.height / kTwipsPerPixel};
 }
 
-const std::array<ControlSpec, kControlCount>& Controls()
+const std::array<ControlSettings, kControlCount>& Controls()
 {
     return kControls;
 }
 
-const ControlSpec& Spec(Control control)
+const ControlSettings& Settings(Control control)
 {
     return kControls[static_cast<int>(control)];
 }
@@ -124,27 +124,27 @@ std::optional<int> InstallIndex(Control control)
 
 Layout::Layout(int emailTextWidth, int webTextWidth, int statusTextWidth)
 {
-    for (const ControlSpec& spec : kControls) {
-        Rect r = TwipsToPixels(spec.twips);
-        const int textWidth = spec.control == Control::lblEmail ? emailTextWidth
-                              : spec.control == Control::lblWeb ? webTextWidth
-                                                                : statusTextWidth;
-        if (spec.autoSize == Align::Right) {
+    for (const ControlSettings& settings : kControls) {
+        Rect r = TwipsToPixels(settings.twips);
+        const int textWidth = settings.control == Control::lblEmail ? emailTextWidth
+                              : settings.control == Control::lblWeb ? webTextWidth
+                                                                    : statusTextWidth;
+        if (settings.autoSize == Align::Right) {
             r.left = r.right() - textWidth;
             r.width = textWidth;
-        } else if (spec.autoSize == Align::Left) {
+        } else if (settings.autoSize == Align::Left) {
             r.width = textWidth;
         }
-        rects_[static_cast<int>(spec.control)] = r;
+        rects_[static_cast<int>(settings.control)] = r;
     }
 }
 
 std::optional<Control> Layout::HitTest(int x, int y) const
 {
     // No two rectangles overlap, so the first hit is the only one.
-    for (const ControlSpec& spec : kControls) {
-        if (Of(spec.control).Contains(x, y))
-            return spec.control;
+    for (const ControlSettings& settings : kControls) {
+        if (Of(settings.control).Contains(x, y))
+            return settings.control;
     }
     return std::nullopt;
 }

@@ -69,7 +69,7 @@ constexpr int kControlCount = 7;
 enum class Pointer { Arrow, Hand };
 enum class Align { None, Left, Right };
 
-struct ControlSpec {
+struct ControlSettings {
     Control control;
     const char* name;
     Rect twips;
@@ -78,8 +78,8 @@ struct ControlSpec {
     int tabIndex;
 };
 
-const std::array<ControlSpec, kControlCount>& Controls();
-const ControlSpec& Spec(Control control);
+const std::array<ControlSettings, kControlCount>& Controls();
+const ControlSettings& Settings(Control control);
 
 // Text and tooltip of a control; empty when it has none.
 std::string Text(Control control);

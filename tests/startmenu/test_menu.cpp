@@ -62,14 +62,14 @@ TEST(StartMenuLayout, ControlsInOrderWithTheirPixelRectangles)
 TEST(StartMenuLayout, ClientAreaAndQuitButtonOffScreen)
 {
     EXPECT_EQ(kClientPixels, 563);
-    EXPECT_GT(TwipsToPixels(Spec(Control::cmdQuit).twips).left, kClientPixels);
+    EXPECT_GT(TwipsToPixels(Settings(Control::cmdQuit).twips).left, kClientPixels);
 }
 
 TEST(StartMenuLayout, RectanglesDoNotOverlap)
 {
     const Layout layout(113, 137, 385);
-    for (const ControlSpec& a : Controls()) {
-        for (const ControlSpec& b : Controls()) {
+    for (const ControlSettings& a : Controls()) {
+        for (const ControlSettings& b : Controls()) {
             if (a.control == b.control)
                 continue;
             const Rect& p = layout.Of(a.control);
@@ -94,8 +94,7 @@ TEST(StartMenuLayout, TextsOfTheLabels)
 {
     EXPECT_EQ(Text(Control::lblEmail), "velmora@danubiasoft.sk");
     EXPECT_EQ(Text(Control::lblWeb), "www.danubiasoft.sk/velmora");
-    EXPECT_EQ(Text(Control::lblStatus),
-              "Mlynsk\xe1 14, 811 05 Bratislava, tel. 02/5441 2280");
+    EXPECT_EQ(Text(Control::lblStatus), "Mlynsk\xe1 14, 811 05 Bratislava, tel. 02/5441 2280");
     for (Control c :
          {Control::cmdQuit, Control::lblInstall0, Control::lblInstall1, Control::lblInstall2})
         EXPECT_EQ(Text(c), "");
