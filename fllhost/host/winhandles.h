@@ -32,6 +32,41 @@ class FileHandle {
     HANDLE h_ = INVALID_HANDLE_VALUE;
 };
 
+// A directory search from FindFirstFile.
+class FindHandle {
+  public:
+    explicit FindHandle(HANDLE h) : h_(h) {}
+    ~FindHandle()
+    {
+        if (valid())
+            FindClose(h_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+
+  private:
+    HANDLE h_;
+};
+
+// A timer of the calling thread (SetTimer without a window). Its WM_TIMER
+// messages keep the thread's message queue moving, as a host's own windows do.
+class ThreadTimer {
+  public:
+    explicit ThreadTimer(UINT milliseconds) : id_(SetTimer(nullptr, 0, milliseconds, nullptr)) {}
+    ~ThreadTimer()
+    {
+        if (id_)
+            KillTimer(nullptr, id_);
+    }
+    ThreadTimer(const ThreadTimer&) = delete;
+    ThreadTimer& operator=(const ThreadTimer&) = delete;
+
+  private:
+    UINT_PTR id_;
+};
+
 // A module from LoadLibrary.
 class ModuleHandle {
   public:

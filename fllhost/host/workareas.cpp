@@ -231,6 +231,19 @@ int WorkAreas::skip(int area, int count)
     return t->recno();
 }
 
+int WorkAreas::append(int area)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Table* t = find(area);
+    if (!t)
+        return 0;
+    t->order.push_back(++t->count);
+    t->rank.push_back(t->count - 1);
+    t->pos = t->count - 1;
+    t->bof = t->eof = false;
+    return t->count;
+}
+
 int WorkAreas::recordNumber(int area) const
 {
     std::lock_guard<std::mutex> lock(mutex_);

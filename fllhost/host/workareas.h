@@ -53,6 +53,9 @@ class WorkAreas {
     // number reached. Past the last record: end of file (record N + 1, end
     // flag). Before the first: the first record with the beginning flag.
     int skip(int area, int count);
+    // APPEND BLANK: a new last record, last in index order too, becomes the
+    // current one. Answers its number; 0 when there is no table.
+    int append(int area);
     int recordNumber(int area) const;        // 0 when there is no table
     int recordCount(int area) const;         // 0 when there is no table
     uint32_t positionStatus(int area) const; // abi::kAtBeginning | abi::kAtEnd

@@ -2,10 +2,14 @@
 // name in a table that also gives their argument counts.
 #include "builtins.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <windows.h>
 
+#include "host/winhandles.h"
 #include "values.h"
 
 namespace fllhost::script {
@@ -215,6 +219,197 @@ Value Select(BuiltinContext& c, Args&)
     return Value::Int(c.area);
 }
 
+Value BitTest(BuiltinContext&, Args& a)
+{
+    const int64_t bit = whole(a, 1, "BITTEST");
+    if (bit < 0 || bit > 31)
+        badArgument("BITTEST");
+    const uint32_t bits = static_cast<uint32_t>(whole(a, 0, "BITTEST"));
+    return Value::Bool((bits >> bit) & 1u);
+}
+
+std::string asText(const Value& v, const char* fn)
+{
+    if (v.kind == Value::Kind::Character)
+        return v.text;
+    if (!IsNumeric(v))
+        badArgument(fn);
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.*f",
+                  static_cast<int>(v.kind == Value::Kind::Number ? v.decimals : 0), NumberOf(v));
+    return buffer;
+}
+
+// A picture of 9 or # digit places, commas that show only between digits,
+// and a point before the decimal places; a number too wide for it gives
+// asterisks, as FoxPro shows it.
+std::string picture(double v, const std::string& pic)
+{
+    const size_t point = std::min(pic.find('.'), pic.size());
+    const int places = static_cast<int>(
+        std::count_if(pic.begin() + point, pic.end(), [](char c) { return c == '9' || c == '#'; }));
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.*f", places, std::fabs(v));
+    const std::string digits(buffer);
+    const size_t dot = std::min(digits.find('.'), digits.size());
+    std::string whole = digits.substr(0, dot);
+    const std::string fraction = dot < digits.size() ? digits.substr(dot + 1) : "";
+    bool sign = v < 0 && std::stod(digits) != 0;
+    std::string out(pic.size(), ' ');
+    for (size_t i = point; i-- > 0;) {
+        const char c = pic[i];
+        if (c == '9' || c == '#') {
+            if (!whole.empty()) {
+                out[i] = whole.back();
+                whole.pop_back();
+            } else if (sign) {
+                out[i] = '-';
+                sign = false;
+            }
+        } else if (c == ',') {
+            out[i] = whole.empty() ? ' ' : ',';
+        } else {
+            out[i] = c;
+        }
+    }
+    if (!whole.empty() || sign)
+        return std::string(pic.size(), '*');
+    size_t next = 0;
+    for (size_t i = point; i < pic.size(); ++i) {
+        const char c = pic[i];
+        out[i] = (c == '9' || c == '#') && next < fraction.size() ? fraction[next++] : c;
+    }
+    return out;
+}
+
+Value Transform(BuiltinContext&, Args& a)
+{
+    const Value& v = a[0];
+    if (a.size() == 1 || (a[1].kind == Value::Kind::Character && a[1].text.empty())) {
+        if (v.kind == Value::Kind::Character)
+            return v;
+        if (v.kind == Value::Kind::Logical)
+            return Value::Text(v.logical ? ".T." : ".F.");
+        return Value::Text(asText(v, "TRANSFORM"));
+    }
+    const std::string& format = text(a, 1, "TRANSFORM");
+    if (!IsNumeric(v))
+        Fail("TRANSFORM: a format is known for numbers only");
+    if (format == "@0") {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X",
+                      static_cast<unsigned>(static_cast<int64_t>(NumberOf(v)) & 0xFFFFFFFF));
+        return Value::Text(hex);
+    }
+    if (format.find_first_not_of("9#,.") != std::string::npos)
+        Fail("TRANSFORM: only @0 and pictures of 9 # , . are known");
+    return Value::Text(picture(NumberOf(v), format));
+}
+
+Value pad(Args& a, const char* fn, bool right)
+{
+    std::string s = asText(a[0], fn);
+    const int64_t width = whole(a, 1, fn);
+    if (width < 0)
+        badArgument(fn);
+    const std::string fill = a.size() > 2 ? text(a, 2, fn) : " ";
+    const size_t n = static_cast<size_t>(width);
+    if (s.size() >= n)
+        return Value::Text(s.substr(0, n));
+    const std::string padding(n - s.size(), fill.empty() ? ' ' : fill[0]);
+    return Value::Text(right ? s + padding : padding + s);
+}
+
+Value PadR(BuiltinContext&, Args& a)
+{
+    return pad(a, "PADR", true);
+}
+
+Value PadL(BuiltinContext&, Args& a)
+{
+    return pad(a, "PADL", false);
+}
+
+Value AllTrim(BuiltinContext&, Args& a)
+{
+    const std::string& s = text(a, 0, "ALLTRIM");
+    const size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return Value::Text("");
+    return Value::Text(s.substr(first, s.find_last_not_of(' ') - first + 1));
+}
+
+std::string upperText(std::string s)
+{
+    if (!s.empty())
+        CharUpperBuffA(&s[0], static_cast<DWORD>(s.size()));
+    return s;
+}
+
+// One row of ADIR: name, size, date, time and the attributes as "RHSDA".
+std::vector<Value> directoryRow(const WIN32_FIND_DATAA& f)
+{
+    SYSTEMTIME utc{}, local{};
+    FileTimeToSystemTime(&f.ftLastWriteTime, &utc);
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+    char date[16], time[16];
+    std::snprintf(date, sizeof date, "%02u/%02u/%02u", local.wMonth, local.wDay,
+                  local.wYear % 100u);
+    std::snprintf(time, sizeof time, "%02u:%02u:%02u", local.wHour, local.wMinute, local.wSecond);
+    const DWORD a = f.dwFileAttributes;
+    std::string flags = ".....";
+    const DWORD bits[] = {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
+                          FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_ARCHIVE};
+    for (size_t i = 0; i < 5; ++i)
+        if (a & bits[i])
+            flags[i] = "RHSDA"[i];
+    const double size = static_cast<double>(f.nFileSizeHigh) * 4294967296.0 + f.nFileSizeLow;
+    return {Value::Text(upperText(f.cFileName)), Value::Num(size, 0), Value::Text(date),
+            Value::Text(time), Value::Text(flags)};
+}
+
+// ADIR(array, skeleton [, attributes]): the files that match, one row each,
+// in name order (as NTFS lists them); directories, hidden and system files
+// only when "D", "H" or "S" asks for them. With none, the array is left as
+// it was.
+Value ADir(BuiltinContext& c, Args& a)
+{
+    if (a[0].kind != Value::Kind::Reference)
+        badArgument("ADIR");
+    const std::string skeleton = a.size() > 1 ? text(a, 1, "ADIR") : "*.*";
+    std::string wanted = a.size() > 2 ? text(a, 2, "ADIR") : "";
+    for (char& ch : wanted)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    DWORD allowed = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (char ch : wanted)
+        allowed &= ~(ch == 'D'   ? FILE_ATTRIBUTE_DIRECTORY
+                     : ch == 'H' ? FILE_ATTRIBUTE_HIDDEN
+                     : ch == 'S' ? FILE_ATTRIBUTE_SYSTEM
+                                 : 0);
+    std::vector<WIN32_FIND_DATAA> found;
+    WIN32_FIND_DATAA f;
+    FindHandle search(FindFirstFileA(skeleton.c_str(), &f));
+    for (bool more = search.valid(); more; more = FindNextFileA(search.get(), &f)) {
+        const std::string name = f.cFileName;
+        if (!(f.dwFileAttributes & allowed) &&
+            (wanted.find('D') != std::string::npos || (name != "." && name != "..")))
+            found.push_back(f);
+    }
+    if (found.empty())
+        return Value::Int(0);
+    std::sort(found.begin(), found.end(),
+              [](const auto& x, const auto& y) { return lstrcmpiA(x.cFileName, y.cFileName) < 0; });
+    Array rows = Array::Make(found.size(), 5);
+    for (size_t i = 0; i < found.size(); ++i) {
+        std::vector<Value> row = directoryRow(found[i]);
+        for (size_t j = 0; j < row.size(); ++j)
+            rows.at(i + 1, j + 1) = row[j];
+    }
+    c.arrays[Variables::normalize(a[0].name)] = std::move(rows);
+    c.host.variables().erase(a[0].name);
+    return Value::Int(static_cast<int32_t>(found.size()));
+}
+
 struct Builtin {
     const char* name;
     size_t least;
@@ -236,9 +431,20 @@ constexpr Builtin kBuiltins[] = {
     {"EOF", 0, 1, Eof},
     {"BOF", 0, 1, Bof},
     {"SELECT", 0, 0, Select},
+    {"BITTEST", 2, 2, BitTest},
+    {"TRANSFORM", 1, 2, Transform},
+    {"PADR", 2, 3, PadR},
+    {"PADL", 2, 3, PadL},
+    {"ALLTRIM", 1, 1, AllTrim},
+    {"ADIR", 1, 3, ADir},
 };
 
 } // namespace
+
+bool TakesArray(const std::string& name)
+{
+    return name == "ADIR";
+}
 
 bool CallBuiltin(const std::string& name, std::vector<Value>& args, BuiltinContext& context,
                  Value& out)

@@ -53,7 +53,10 @@ class Lexer {
                 out.push_back(t);
                 return out;
             }
-            out.push_back(next(t));
+            const bool glued = !out.empty() && out.back().column + width_ == t.column &&
+                               (out.back().kind == Token::Kind::Name || out.back().is("]"));
+            out.push_back(s_[i_] == '[' && glued ? subscript(t) : next(t));
+            width_ = i_ - t.column;
         }
     }
 
@@ -69,6 +72,8 @@ class Lexer {
             return number(t);
         if (c == '.' && i_ + 2 < s_.size() && s_[i_ + 2] == '.')
             return logical(t);
+        if (c == '.' && isNameStart(i_ + 1 < s_.size() ? s_[i_ + 1] : ' '))
+            return dottedWord(t);
         if (isNameStart(c))
             return name(t);
         return symbol(t);
@@ -136,6 +141,33 @@ class Lexer {
         return t;
     }
 
+    // .AND., .OR., .NOT.: the same as the plain words.
+    Token dottedWord(Token& t)
+    {
+        for (const char* word : {"AND", "OR", "NOT"}) {
+            const size_t n = std::char_traits<char>::length(word);
+            std::string candidate = s_.substr(i_ + 1, n + 1);
+            for (char& ch : candidate)
+                ch = upper(ch);
+            if (candidate == std::string(word) + ".") {
+                t.kind = Token::Kind::Name;
+                t.text = word;
+                i_ += n + 2;
+                return t;
+            }
+        }
+        return symbol(t);
+    }
+
+    // name[ opens subscripts, as FoxPro reads it; elsewhere [ starts a string.
+    Token subscript(Token& t)
+    {
+        t.kind = Token::Kind::Symbol;
+        t.text = "[";
+        ++i_;
+        return t;
+    }
+
     Token name(Token& t)
     {
         t.kind = Token::Kind::Name;
@@ -146,7 +178,7 @@ class Lexer {
 
     Token symbol(Token& t)
     {
-        static const char* const kTwo[] = {"??"};
+        static const char* const kTwo[] = {"??", "<=", ">=", "<>", "==", "!=", "**"};
         t.kind = Token::Kind::Symbol;
         for (const char* two : kTwo)
             if (s_.compare(i_, 2, two) == 0) {
@@ -155,7 +187,7 @@ class Lexer {
                 return t;
             }
         const std::string one(1, s_[i_]);
-        if (one.find_first_of("?()+-*/=,@.") == std::string::npos)
+        if (one.find_first_of("?()+-*/%^=<>#!,@.]") == std::string::npos)
             throw SyntaxError("unexpected character '" + one + "'");
         t.text = one;
         ++i_;
@@ -164,6 +196,7 @@ class Lexer {
 
     const std::string& s_;
     size_t i_ = 0;
+    size_t width_ = 0; // of the token before, to see whether the next one touches it
 };
 
 } // namespace

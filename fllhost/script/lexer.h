@@ -26,8 +26,9 @@ struct Token {
 };
 
 // Splits a line into tokens, ending with an End token. "&&" outside a
-// string ends the line; strings are "...", '...' or [...]; 0h... is a
-// string of bytes given in hexadecimal.
+// string ends the line; strings are "...", '...' or [...] (but a [ right
+// after a name opens its subscripts); 0h... is a string of bytes given in
+// hexadecimal; .AND., .OR. and .NOT. are the words AND, OR and NOT.
 std::vector<Token> Tokenize(const std::string& line);
 
 // The line without a trailing "&&" comment (quotes are respected).

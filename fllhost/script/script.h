@@ -4,12 +4,15 @@
 #pragma once
 
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
+#include "host/winhandles.h"
 #include "parser.h"
+#include "values.h"
 
 namespace fllhost::script {
 
@@ -30,11 +33,14 @@ class Interpreter {
     bool setLibrary(const std::string& path);
 
     // Runs one line (number for messages, 0 for none). False when the run
-    // must stop.
+    // must stop. A line that opens a block (IF, DO WHILE, FOR) is kept with
+    // the lines after it until the block is closed; then the block runs.
     bool run(const std::string& line, int number = 0);
-    // Runs every line of a program until the end or a stop.
+    // Runs every line of a program until the end or a stop; a line ending
+    // in ";" goes on in the next one.
     bool runProgram(std::istream& in);
-    // Ends the output line, if one is open.
+    // Ends the output line, if one is open; a block still open is a syntax
+    // error.
     void finish();
 
     int status() const { return status_; }
@@ -45,7 +51,36 @@ class Interpreter {
     static std::string Format(const Value& v);
 
   private:
+    struct Open {
+        Statement::Kind kind;
+        bool sawElse;
+    };
+    struct ForState {
+        Value end;
+        Value step;
+    };
+
+    void nest(const Statement& s);
+    bool closeBlocks();
+    void runBlock(const std::vector<Statement>& body);
+    void attempt(const Statement& s);
+    bool test(const Statement& s, bool& failed);
+    bool startFor(const Statement& s, ForState& state);
+    bool nextFor(const Statement& s, const ForState& state);
+    void define(const Statement& s);
+    bool include(const std::string& path);
+    std::string findFile(const std::string& path) const;
+    void raised(const Raised& r);
     void execute(const Statement& s);
+    void assign(const Statement& s);
+    void local(const Statement& s);
+    void createCursor(const Statement& s);
+    void appendBlank(const Statement& s);
+    void use(const Statement& s);
+    int areaOf(const Expr& e);
+    Value& element(const std::string& name, const std::vector<ExprPtr>& subscripts);
+    Value name(const Expr& e);
+    Value operation(const Expr& e);
     Value evaluate(const Expr& e);
     Value call(const std::string& name, std::vector<Value>& args);
     void print(const Statement& s);
@@ -61,6 +96,7 @@ class Interpreter {
     void drainHostOutput();
     void drawWindow(const TextWindow& w);
     std::string findLibrary(const std::string& path) const;
+    void dropAliases(int area);
 
     std::ostream& out_;
     std::ostream& err_;
@@ -72,6 +108,12 @@ class Interpreter {
     bool atLineStart_ = true;
     bool started_ = false;
     bool endedEarly_ = false; // the line was ended for an error message
+    Defines defines_;
+    Arrays arrays_;
+    std::map<std::string, int> aliases_; // CREATE CURSOR's alias -> work area
+    std::vector<Statement> block_;       // the lines of a block still open
+    std::vector<Open> open_;             // its nesting
+    ThreadTimer timer_{100};             // so that key waits come to their time-out
 };
 
 } // namespace fllhost::script

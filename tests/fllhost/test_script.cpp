@@ -37,7 +37,7 @@ TEST(Lexer, TokensOfALine)
 
 TEST(Lexer, Faults)
 {
-    for (const char* bad : {"? \"open", "? 0h123", "? 0hXY", "? 12abc", "? #", "? [x"})
+    for (const char* bad : {"? \"open", "? 0h123", "? 0hXY", "? 12abc", "? ~", "? [x"})
         EXPECT_THROW(Tokenize(bad), SyntaxError) << bad;
     EXPECT_EQ(Tokenize("? 0h")[1].text, "") << "no bytes at all";
     EXPECT_EQ(StripComment("? \"a && b\" && c"), "? \"a && b\" ");
