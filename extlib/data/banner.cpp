@@ -13,9 +13,9 @@ using namespace marvo;
 
 // Four lines of exactly 48 characters.
 constexpr char kBanner[] = "Marvo32 - extension library for FoxPro, v1.0.0.3\n"
-                           "Velmora s.r.o., Hlavna 12, 040 01 Kosice, SK    \n"
-                           "Support: podpora@velmora.sk                     \n"
-                           "Web: www.velmora.sk                             ";
+                           "Danubia Soft s.r.o., Mlynska 14, Bratislava, SK \n"
+                           "Support: velmora@danubiasoft.sk, 02/5441 2280   \n"
+                           "Web: www.danubiasoft.sk/velmora                 ";
 static_assert(sizeof kBanner == 196);
 
 // Double-line box in the OEM code page: top, bottom, left, right, corners.
