@@ -26,7 +26,8 @@ test: build
 demo: build
 	@tools/wine-prefix $(PREFIX) --up
 	@$(WINE) wine $(OUT)/fllhost.exe demo/tour.prg; \
-	  echo; echo "The deliverables are in $(CURDIR)/$(OUT):"; ls -1 $(OUT)
+	  echo; echo "The deliverables are in $(CURDIR)/$(OUT):"; ls -1 $(OUT); \
+	  tools/wine-prefix $(PREFIX) --down
 
 bench: build
 	@tools/wine-prefix $(PREFIX)
