@@ -5,7 +5,7 @@ PREFIX  := $(CURDIR)/build/wineprefix
 WINE    := WINEPREFIX=$(PREFIX) WINEDEBUG=-all
 JOBS    ?= $(shell nproc)
 
-.PHONY: all setup build test demo bench clean format
+.PHONY: all setup build test demo dist bench clean format
 
 all: build
 
@@ -23,11 +23,16 @@ test: build
 	@status=0; cd $(BUILD) && ctest --output-on-failure -j $(JOBS) || status=$$?; \
 	  cd $(CURDIR) && tools/wine-prefix $(PREFIX) --down; exit $$status
 
+# Lays out the CD, shows the start menu from it (on a virtual display when
+# there is none; the screenshot goes to build/demo) and runs the tour.
 demo: build
 	@tools/wine-prefix $(PREFIX) --up
-	@$(WINE) wine $(OUT)/fllhost.exe demo/tour.prg; \
-	  echo; echo "The deliverables are in $(CURDIR)/$(OUT):"; ls -1 $(OUT); \
-	  tools/wine-prefix $(PREFIX) --down
+	@status=0; tools/demo $(OUT) $(PREFIX) || status=$$?; \
+	  tools/wine-prefix $(PREFIX) --down; exit $$status
+
+# The CD folder, its ISO image and the release archive, in build/dist.
+dist: build
+	@tools/dist $(OUT) build/dist
 
 bench: build
 	@tools/wine-prefix $(PREFIX)
