@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "crcmodel.h"
 #include "host.h"
 #include "testdir.h"
 
@@ -20,17 +21,8 @@ using testing_support::TempDir;
 
 namespace {
 
-uint32_t bitwise(uint32_t reg, const std::string& data, uint32_t poly)
-{
-    for (unsigned char c : data) {
-        reg ^= c;
-        for (int i = 0; i < 8; ++i)
-            reg = (reg >> 1) ^ ((reg & 1) ? poly : 0);
-    }
-    return reg;
-}
-uint32_t model16(const std::string& s) { return bitwise(0, s, 0xA001); }
-uint32_t model32(const std::string& s) { return ~bitwise(0xFFFFFFFF, s, 0xEDB88320); }
+uint32_t model16(const std::string& s) { return testing_support::ModelCrc16(s); }
+uint32_t model32(const std::string& s) { return testing_support::ModelCrc32(s); }
 
 std::string randomBytes(size_t n, unsigned seed)
 {

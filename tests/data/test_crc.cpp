@@ -8,29 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "crcmodel.h"
 #include "data/crc.h"
 
 namespace {
 
-// Polynomial division one bit at a time, reflected: no tables at all.
-uint32_t bitwise(uint32_t reg, const std::string& data, uint32_t poly)
-{
-    for (unsigned char c : data) {
-        reg ^= c;
-        for (int i = 0; i < 8; ++i)
-            reg = (reg >> 1) ^ ((reg & 1) ? poly : 0);
-    }
-    return reg;
-}
-
-uint32_t model16(const std::string& s)
-{
-    return bitwise(0, s, 0xA001);
-}
-uint32_t model32(const std::string& s)
-{
-    return ~bitwise(0xFFFFFFFF, s, 0xEDB88320);
-}
+uint32_t model16(const std::string& s) { return testing_support::ModelCrc16(s); }
+uint32_t model32(const std::string& s) { return testing_support::ModelCrc32(s); }
 
 struct Known {
     std::string text;
@@ -178,7 +162,7 @@ class ByteModel {
     explicit ByteModel(uint32_t poly)
     {
         for (uint32_t i = 0; i < 256; ++i)
-            table_[i] = bitwise(i, std::string(1, '\0'), poly);
+            table_[i] = testing_support::BitwiseCrc(i, std::string(1, '\0'), poly);
     }
     uint32_t operator()(uint32_t reg, const unsigned char* p, size_t n) const
     {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "host.h"
+#include "crcmodel.h"
 #include "testdir.h"
 
 using fllhost::CallResult;
@@ -17,17 +18,7 @@ using testing_support::TempDir;
 
 namespace {
 
-// CRC-32 (ISO-HDLC) one bit at a time, independent of the library's tables.
-uint32_t ModelCrc32(const std::string& s)
-{
-    uint32_t crc = 0xFFFFFFFF;
-    for (unsigned char c : s) {
-        crc ^= c;
-        for (int i = 0; i < 8; ++i)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
+using testing_support::ModelCrc32;
 
 class Calls : public ::testing::Test {
   protected:
