@@ -30,14 +30,26 @@ int32_t IdxPositionsF[kWorkAreas];
 
 enum class Direction { Forward, Backward };
 
-int32_t SampleWindowSize(int32_t a) { return a / 6 > 5 ? a / 6 : 5; }
+int32_t SampleWindowSize(int32_t a)
+{
+    return a / 6 > 5 ? a / 6 : 5;
+}
 
-bool atEnd(int32_t w) { return (PositionStatus(w) & abi::kAtEnd) != 0; }
-bool atBeginning(int32_t w) { return (PositionStatus(w) & abi::kAtBeginning) != 0; }
+bool atEnd(int32_t w)
+{
+    return (PositionStatus(w) & abi::kAtEnd) != 0;
+}
+bool atBeginning(int32_t w)
+{
+    return (PositionStatus(w) & abi::kAtBeginning) != 0;
+}
 
 // A record number no real record has: none (< 1), or the host's number for
 // the place past the last record (count + 1).
-bool offTable(int32_t t, int32_t count) { return t < 1 || t > count; }
+bool offTable(int32_t t, int32_t count)
+{
+    return t < 1 || t > count;
+}
 
 // Step by step from the first record. A current record that the active
 // order leaves out is never met: the walk ends past the last record (or
@@ -144,7 +156,10 @@ int32_t skip(int32_t w, int32_t k)
 }
 
 // Work areas outside the tables get the neutral answer 0 and touch nothing.
-bool validArea(int32_t w) { return w >= 0 && w < kWorkAreas; }
+bool validArea(int32_t w)
+{
+    return w >= 0 && w < kWorkAreas;
+}
 
 void idxNo(abi::ParamBlock* pb, int32_t* table, Direction dir)
 {
@@ -177,9 +192,27 @@ void skipBy(abi::ParamBlock* pb, int32_t* table)
 
 } // namespace
 
-HOST_FUNCTION(M_IDXNO) { idxNo(pb, IdxPositions, Direction::Forward); }
-HOST_FUNCTION(M_IDXNOF) { idxNo(pb, IdxPositionsF, Direction::Backward); }
-HOST_FUNCTION(M_IGOTOP) { goTop(pb, IdxPositions); }
-HOST_FUNCTION(M_IGOTOPF) { goTop(pb, IdxPositionsF); }
-HOST_FUNCTION(M_ISKIP) { skipBy(pb, IdxPositions); }
-HOST_FUNCTION(M_ISKIPF) { skipBy(pb, IdxPositionsF); }
+HOST_FUNCTION(M_IDXNO)
+{
+    idxNo(pb, IdxPositions, Direction::Forward);
+}
+HOST_FUNCTION(M_IDXNOF)
+{
+    idxNo(pb, IdxPositionsF, Direction::Backward);
+}
+HOST_FUNCTION(M_IGOTOP)
+{
+    goTop(pb, IdxPositions);
+}
+HOST_FUNCTION(M_IGOTOPF)
+{
+    goTop(pb, IdxPositionsF);
+}
+HOST_FUNCTION(M_ISKIP)
+{
+    skipBy(pb, IdxPositions);
+}
+HOST_FUNCTION(M_ISKIPF)
+{
+    skipBy(pb, IdxPositionsF);
+}

@@ -79,8 +79,8 @@ class Registry {
             return nullptr;
         if (auto* state = static_cast<ThreadState*>(TlsGetValue(tls_)))
             return state;
-        auto* state =
-            static_cast<ThreadState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadState)));
+        auto* state = static_cast<ThreadState*>(
+            HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadState)));
         if (!state)
             return nullptr;
         TlsSetValue(tls_, state);
@@ -160,7 +160,10 @@ void act(ThreadState* state, abi::HostMessage* m)
 
 } // namespace
 
-ThreadState* CurrentThread() { return registry.current(); }
+ThreadState* CurrentThread()
+{
+    return registry.current();
+}
 
 } // namespace marvo
 

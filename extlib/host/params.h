@@ -12,10 +12,22 @@
 
 namespace marvo {
 
-inline int ParamCount(const abi::ParamBlock* pb) { return pb->count; }
-inline const abi::HostValue& Param(const abi::ParamBlock* pb, int n) { return pb->param[n - 1]; }
-inline int32_t ParamInteger(const abi::ParamBlock* pb, int n) { return Param(pb, n).integer; }
-inline bool ParamLogical(const abi::ParamBlock* pb, int n) { return Param(pb, n).length != 0; }
+inline int ParamCount(const abi::ParamBlock* pb)
+{
+    return pb->count;
+}
+inline const abi::HostValue& Param(const abi::ParamBlock* pb, int n)
+{
+    return pb->param[n - 1];
+}
+inline int32_t ParamInteger(const abi::ParamBlock* pb, int n)
+{
+    return Param(pb, n).integer;
+}
+inline bool ParamLogical(const abi::ParamBlock* pb, int n)
+{
+    return Param(pb, n).length != 0;
+}
 
 // A character parameter's text, locked in place for the scope.
 class LockedText {

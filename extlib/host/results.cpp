@@ -35,7 +35,10 @@ void ReturnString(const char* text, size_t length)
     ReturnValue(value);
 }
 
-void ReturnString(const char* text) { ReturnString(text, std::strlen(text)); }
+void ReturnString(const char* text)
+{
+    ReturnString(text, std::strlen(text));
+}
 
 void ReturnInteger(int32_t value, uint16_t width)
 {

@@ -20,7 +20,10 @@ uint32_t RequestService(uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3, ui
     return request.arg1;
 }
 
-void PutText(const char* text) { RequestService(abi::kSvcPutText, Arg(text)); }
+void PutText(const char* text)
+{
+    RequestService(abi::kSvcPutText, Arg(text));
+}
 
 void RaiseHostError(int32_t number)
 {
@@ -34,17 +37,32 @@ void RaiseUserError(const char* text)
     throw HostRaised{abi::kSvcRaiseUserError};
 }
 
-int32_t RecordNumber(int32_t area) { return RequestService(abi::kSvcRecordNumber, area); }
-int32_t RecordCount(int32_t area) { return RequestService(abi::kSvcRecordCount, area); }
-uint32_t PositionStatus(int32_t area) { return RequestService(abi::kSvcPositionStatus, area); }
-int32_t GoFirst(int32_t area) { return RequestService(abi::kSvcGoFirst, area); }
+int32_t RecordNumber(int32_t area)
+{
+    return RequestService(abi::kSvcRecordNumber, area);
+}
+int32_t RecordCount(int32_t area)
+{
+    return RequestService(abi::kSvcRecordCount, area);
+}
+uint32_t PositionStatus(int32_t area)
+{
+    return RequestService(abi::kSvcPositionStatus, area);
+}
+int32_t GoFirst(int32_t area)
+{
+    return RequestService(abi::kSvcGoFirst, area);
+}
 
 int32_t SkipRecords(int32_t area, int32_t count)
 {
     return RequestService(abi::kSvcSkipRecords, area, static_cast<uint32_t>(count));
 }
 
-int32_t MemoFileChannel(int32_t area) { return RequestService(abi::kSvcMemoFileChannel, area); }
+int32_t MemoFileChannel(int32_t area)
+{
+    return RequestService(abi::kSvcMemoFileChannel, area);
+}
 
 int32_t MemoOffset(const abi::HostValue& reference)
 {
@@ -66,7 +84,10 @@ int32_t FileOpen(const char* name, uint32_t mode, uint32_t flag)
     return RequestService(abi::kSvcFileOpen, Arg(name), mode, flag);
 }
 
-void FileClose(int32_t channel) { RequestService(abi::kSvcFileClose, channel, 1); }
+void FileClose(int32_t channel)
+{
+    RequestService(abi::kSvcFileClose, channel, 1);
+}
 
 uint32_t FileRead(int32_t channel, void* buffer, uint32_t count)
 {
@@ -78,16 +99,25 @@ void FileSeek(int32_t channel, uint32_t offset)
     RequestService(abi::kSvcFileSeek, channel, offset, 0);
 }
 
-bool FileAtEnd(int32_t channel) { return RequestService(abi::kSvcFileAtEnd, channel, 0) != 0; }
+bool FileAtEnd(int32_t channel)
+{
+    return RequestService(abi::kSvcFileAtEnd, channel, 0) != 0;
+}
 
-uint32_t HostWindow() { return RequestService(abi::kSvcHostWindow, 1); }
+uint32_t HostWindow()
+{
+    return RequestService(abi::kSvcHostWindow, 1);
+}
 
 uint32_t NativeWindowHandle(uint32_t window)
 {
     return RequestService(abi::kSvcNativeWindowHandle, window);
 }
 
-void TimedWait(uint32_t milliseconds) { RequestService(abi::kSvcTimedWait, milliseconds, 2); }
+void TimedWait(uint32_t milliseconds)
+{
+    RequestService(abi::kSvcTimedWait, milliseconds, 2);
+}
 
 HostFile::HostFile(const char* name, uint32_t mode, uint32_t flag)
     : channel_(FileOpen(name, mode, flag))

@@ -29,7 +29,10 @@ enum HostError : int32_t {
 uint32_t RequestService(uint32_t code, uint32_t a1 = 0, uint32_t a2 = 0, uint32_t a3 = 0,
                         uint32_t a4 = 0, uint32_t a5 = 0);
 
-template <typename T> uint32_t Arg(T* p) { return reinterpret_cast<uint32_t>(p); }
+template <typename T> uint32_t Arg(T* p)
+{
+    return reinterpret_cast<uint32_t>(p);
+}
 
 void PutText(const char* text);
 [[noreturn]] void RaiseHostError(int32_t number);

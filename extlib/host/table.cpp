@@ -87,6 +87,9 @@ const abi::TableHeader header = {nullptr, 70, rows};
 
 } // namespace
 
-const abi::TableHeader& FunctionTable() { return header; }
+const abi::TableHeader& FunctionTable()
+{
+    return header;
+}
 
 } // namespace marvo

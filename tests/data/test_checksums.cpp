@@ -21,8 +21,14 @@ using testing_support::TempDir;
 
 namespace {
 
-uint32_t model16(const std::string& s) { return testing_support::ModelCrc16(s); }
-uint32_t model32(const std::string& s) { return testing_support::ModelCrc32(s); }
+uint32_t model16(const std::string& s)
+{
+    return testing_support::ModelCrc16(s);
+}
+uint32_t model32(const std::string& s)
+{
+    return testing_support::ModelCrc32(s);
+}
 
 std::string randomBytes(size_t n, unsigned seed)
 {

@@ -13,8 +13,14 @@
 
 namespace {
 
-uint32_t model16(const std::string& s) { return testing_support::ModelCrc16(s); }
-uint32_t model32(const std::string& s) { return testing_support::ModelCrc32(s); }
+uint32_t model16(const std::string& s)
+{
+    return testing_support::ModelCrc16(s);
+}
+uint32_t model32(const std::string& s)
+{
+    return testing_support::ModelCrc32(s);
+}
 
 struct Known {
     std::string text;

@@ -108,15 +108,16 @@ TEST_P(EveryPosition, BothFunctionsFindThePositionAndStay)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, EveryPosition,
-    ::testing::Values(Case{1, 1}, Case{2, 2}, Case{19, 1}, Case{19, 10}, Case{19, 19}, Case{20, 1},
-                      Case{20, 16}, Case{20, 20}, Case{21, 5}, Case{100, 1}, Case{100, 99},
-                      Case{100, 100}, Case{1000, 500}, Case{1000, 999}, Case{10007, 1},
-                      Case{10007, 5003}, Case{10007, 10007}),
-    [](const ::testing::TestParamInfo<Case>& info) {
-        return std::to_string(info.param.count) + "_at_" + std::to_string(info.param.position);
-    });
+INSTANTIATE_TEST_SUITE_P(Tables, EveryPosition,
+                         ::testing::Values(Case{1, 1}, Case{2, 2}, Case{19, 1}, Case{19, 10},
+                                           Case{19, 19}, Case{20, 1}, Case{20, 16}, Case{20, 20},
+                                           Case{21, 5}, Case{100, 1}, Case{100, 99}, Case{100, 100},
+                                           Case{1000, 500}, Case{1000, 999}, Case{10007, 1},
+                                           Case{10007, 5003}, Case{10007, 10007}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return std::to_string(info.param.count) + "_at_" +
+                                    std::to_string(info.param.position);
+                         });
 
 TEST_F(IndexPosition, NineteenRecordsAreWalkedTwentySampled)
 {
@@ -176,14 +177,14 @@ TEST_F(IndexPosition, SkipCountsAsTheHostMoves)
     TableTwin t(50);
     use(t);
     EXPECT_EQ(call("M_IGOTOP"), 1);
-    EXPECT_EQ(skip("M_ISKIP", -1), 0);  // the attempt that finds the beginning counts
+    EXPECT_EQ(skip("M_ISKIP", -1), 0); // the attempt that finds the beginning counts
     EXPECT_EQ(call("M_IGOTOP"), 1);
     EXPECT_EQ(skip("M_ISKIP", -2), -1); // and the table stays at the top
     EXPECT_EQ(call("M_IGOTOP"), 1);
     EXPECT_EQ(skip("M_ISKIP", 47), 48);
-    EXPECT_EQ(skip("M_ISKIP", 5), 51);  // two records and the end: three moves
+    EXPECT_EQ(skip("M_ISKIP", 5), 51); // two records and the end: three moves
     EXPECT_TRUE(t.eof());
-    EXPECT_EQ(skip("M_ISKIP", 1), 51);  // the attempt that finds the end does not
+    EXPECT_EQ(skip("M_ISKIP", 1), 51); // the attempt that finds the end does not
     EXPECT_EQ(skip("M_ISKIP", 0), 51);
     EXPECT_EQ(skip("M_ISKIP", -3), 48);
     EXPECT_EQ(t.position(), 48);

@@ -47,7 +47,10 @@ TempDir::TempDir()
         throw std::runtime_error("cannot create " + path_);
 }
 
-TempDir::~TempDir() { removeTree(path_); }
+TempDir::~TempDir()
+{
+    removeTree(path_);
+}
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
@@ -68,6 +71,9 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Deliverable(const std::string& name) { return std::string(OUT_DIR) + "\\" + name; }
+std::string Deliverable(const std::string& name)
+{
+    return std::string(OUT_DIR) + "\\" + name;
+}
 
 } // namespace testing_support
