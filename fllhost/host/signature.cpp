@@ -9,24 +9,24 @@ namespace fllhost {
 
 std::vector<ParamSpec> ParseTypes(const std::string& types)
 {
-    std::vector<ParamSpec> specs;
-    ParamSpec spec;
+    std::vector<ParamSpec> wanted;
+    ParamSpec want;
     bool pending = false;
     for (char c : types) {
         if (c == ',') {
-            specs.push_back(spec);
-            spec = ParamSpec();
+            wanted.push_back(want);
+            want = ParamSpec();
             pending = false;
         } else if (c == '.') {
-            spec.optional = true;
+            want.optional = true;
         } else if (!std::isspace(static_cast<unsigned char>(c))) {
-            spec.kind = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            want.kind = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             pending = true;
         }
     }
-    if (pending || spec.optional)
-        specs.push_back(spec);
-    return specs;
+    if (pending || want.optional)
+        wanted.push_back(want);
+    return wanted;
 }
 
 char KindLetter(Value::Kind kind)
@@ -56,18 +56,18 @@ bool integral(double d)
            d <= std::numeric_limits<int32_t>::max();
 }
 
-// Whether the argument fits the spec, converting a whole number to an integer.
-bool fits(const ParamSpec& spec, Value& arg)
+// Whether the argument fits what the row wants, converting a whole number to an integer.
+bool fits(const ParamSpec& want, Value& arg)
 {
     if (arg.kind == Value::Kind::Nothing)
         return false;
-    if (spec.kind == '?' || spec.kind == KindLetter(arg.kind))
+    if (want.kind == '?' || want.kind == KindLetter(arg.kind))
         return true;
-    if (spec.kind == 'I' && arg.kind == Value::Kind::Number && integral(arg.number)) {
+    if (want.kind == 'I' && arg.kind == Value::Kind::Number && integral(arg.number)) {
         arg = Value::Int(static_cast<int32_t>(arg.number));
         return true;
     }
-    if (spec.kind == 'N' && arg.kind == Value::Kind::Integer) {
+    if (want.kind == 'N' && arg.kind == Value::Kind::Integer) {
         arg = Value::Num(arg.integer);
         return true;
     }
@@ -79,22 +79,22 @@ bool fits(const ParamSpec& spec, Value& arg)
 std::string CheckArguments(const std::string& name, uint16_t count, const std::string& types,
                            std::vector<Value>& args)
 {
-    std::vector<ParamSpec> specs = ParseTypes(types);
-    specs.resize(count);
+    std::vector<ParamSpec> wanted = ParseTypes(types);
+    wanted.resize(count);
     size_t required = 0;
-    for (size_t i = 0; i < specs.size(); ++i)
-        if (!specs[i].optional)
+    for (size_t i = 0; i < wanted.size(); ++i)
+        if (!wanted[i].optional)
             required = i + 1;
     const std::string given = std::to_string(args.size());
-    if (args.size() > specs.size())
+    if (args.size() > wanted.size())
         return name + ": too many arguments (" + given + " passed, at most " +
-               std::to_string(specs.size()) + ")";
+               std::to_string(wanted.size()) + ")";
     if (args.size() < required)
         return name + ": too few arguments (" + given + " passed, " + std::to_string(required) +
                " required)";
     for (size_t i = 0; i < args.size(); ++i)
-        if (!fits(specs[i], args[i]))
-            return name + ": argument " + std::to_string(i + 1) + " must be " + specs[i].kind +
+        if (!fits(wanted[i], args[i]))
+            return name + ": argument " + std::to_string(i + 1) + " must be " + wanted[i].kind +
                    ", not " + KindLetter(args[i].kind);
     return "";
 }
