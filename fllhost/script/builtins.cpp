@@ -101,9 +101,9 @@ std::string fromHex(const std::string& text)
 }
 
 // MAKETABLE's order argument: "", "natural", "shuffled [seed]" or record numbers.
-bool applyOrder(WorkAreas& areas, int area, const std::string& spec)
+bool applyOrder(WorkAreas& areas, int area, const std::string& text)
 {
-    std::vector<std::string> w = words(spec);
+    std::vector<std::string> w = words(text);
     if (w.empty() || Variables::normalize(w[0]) == "NATURAL")
         return w.size() <= 1;
     if (Variables::normalize(w[0]) == "SHUFFLED")

@@ -270,7 +270,7 @@ TEST(HostWindow, IsARealHiddenWindow)
 
 struct TypesCase {
     const char* types;
-    std::vector<std::pair<char, bool>> specs;
+    std::vector<std::pair<char, bool>> wanted;
 };
 
 TEST(TypeStrings, AreReadLetterByLetter)
@@ -285,10 +285,10 @@ TEST(TypeStrings, AreReadLetterByLetter)
     };
     for (const TypesCase& c : cases) {
         std::vector<fllhost::ParamSpec> got = fllhost::ParseTypes(c.types);
-        ASSERT_EQ(got.size(), c.specs.size()) << c.types;
+        ASSERT_EQ(got.size(), c.wanted.size()) << c.types;
         for (size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].kind, c.specs[i].first) << c.types;
-            EXPECT_EQ(got[i].optional, c.specs[i].second) << c.types;
+            EXPECT_EQ(got[i].kind, c.wanted[i].first) << c.types;
+            EXPECT_EQ(got[i].optional, c.wanted[i].second) << c.types;
         }
     }
 }
