@@ -61,3 +61,14 @@ folder = GETENV("TEMP") + "\tour-folder\"
 ? "  M_SHFDEL of the folder:", M_SHFDEL(folder, 0, "", 1556), FILE(folder + "a.txt")
 ? "  M_MACADAPW:", M_MACADAPW()
 ? "  M_MACNBIOW:", M_MACNBIOW()
+?
+? "Index position: 1000 records in a shuffled index order, 367th in that order"
+= MAKETABLE(2, 1000, "shuffled 7")
+SELECT 2
+GO TOP
+SKIP 366
+? "  record", RECNO(), "  M_IDXNO(2) =", M_IDXNO(2), "  M_IDXNOF(2) =", M_IDXNOF(2), "  the table stays on", RECNO()
+? "  M_ISKIP(2, -17) =", M_ISKIP(2, -17), "  M_IGOTOP(2) =", M_IGOTOP(2), "  M_ISKIP(2, 1000) =", M_ISKIP(2, 1000), "  EOF:", EOF()
+?
+? "The library's banner, shown for one second:"
+= M_INFO(1)
