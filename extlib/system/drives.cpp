@@ -5,6 +5,7 @@
 // answers 0 (1 from M_DRVTYPE), never a host error.
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 #include "host/functions.h"
@@ -64,6 +65,10 @@ int32_t driveType(const std::string& root)
     const int32_t type = static_cast<int32_t>(GetDriveTypeA(root.c_str()));
     if (type == DRIVE_NO_ROOT_DIR)
         return type;
+    // Every call tests with the same file name: two threads testing at once
+    // would each find the other's file open and report the drive read-only.
+    static std::mutex fileTest;
+    std::lock_guard<std::mutex> oneAtATime(fileTest);
     const int32_t channel = FileOpen((root + kTestFile).c_str(), kCreateMode, kCreateFlag);
     if (channel < 0)
         return type + kFileTestFailed;

@@ -10,6 +10,8 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "host/functions.h"
 #include "host/handles.h"
 #include "host/params.h"
@@ -55,6 +57,21 @@ class NameList {
     HandleLock lock_;
 };
 
+// The shell keeps each name of a list in a buffer of MAX_PATH characters on
+// its stack (Wine's overruns it with a longer name and the host dies), so a
+// list with a longer name never reaches it: the answer is the shell's own
+// code for a path too deep, DE_PATHTOODEEP.
+constexpr int32_t kPathTooDeep = 0x79;
+
+bool namesFit(const char* list)
+{
+    for (const char* name = list; name && *name; name += std::strlen(name) + 1) {
+        if (std::strlen(name) >= MAX_PATH)
+            return false;
+    }
+    return true;
+}
+
 int32_t shellOperation(const abi::ParamBlock* pb, UINT operation)
 {
     const bool toDestination = operation != FO_DELETE;
@@ -62,6 +79,8 @@ int32_t shellOperation(const abi::ParamBlock* pb, UINT operation)
     NameList destination(pb, 2, toDestination);
     NameList title(pb, 3);
     const int32_t flags = ParamCount(pb) >= 4 ? ParamInteger(pb, 4) : 0;
+    if (!namesFit(source.data()) || !namesFit(destination.data()))
+        return kPathTooDeep;
 
     SHFILEOPSTRUCTA request{};
     request.hwnd = reinterpret_cast<HWND>(NativeWindowHandle(HostWindow()));

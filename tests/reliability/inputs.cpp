@@ -162,7 +162,7 @@ std::string Inputs::segment()
 
 std::string Inputs::writerPath()
 {
-    static const std::vector<std::string> bases = {"", "\\", "sub\\", "deep\\er\\"};
+    static const std::vector<std::string> bases = {"\\", "\\sub\\", "\\deep\\er\\"};
     std::string path;
     switch (rng_.below(8)) {
     case 0:

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <thread>
+#include <vector>
 
 #include "host.h"
+#include "sandbox.h"
 #include "testdir.h"
 
 using fllhost::CallResult;
@@ -15,7 +18,7 @@ namespace {
 
 class Findings : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(host.load(testing_support::Deliverable("marvo32.fll"))); }
+    void SetUp() override { ASSERT_TRUE(host.load(reliability::Library())); }
 
     testing_support::TempDir dir;
     Host host;
@@ -50,6 +53,72 @@ TEST_F(Findings, SkippingATableStillCountsItsSteps)
     // Two steps back to the first record, a third that finds the beginning, and
     // the attempt that sees it: four counted.
     EXPECT_EQ(host.call("M_ISKIP", {Value::Int(2), Value::Int(INT32_MIN)}).value.integer, -1);
+}
+
+// The threads test: M_DRVTYPE on one drive from several threads at once
+// answered the type plus 100 now and then, as if no file could be made in
+// the root: each call's test file x.x was open in another thread's call.
+TEST_F(Findings, DriveTypeFromSeveralThreadsAtOnce)
+{
+    const std::string root = dir.path().substr(0, 3);
+    const int32_t type = static_cast<int32_t>(GetDriveTypeA(root.c_str()));
+    ASSERT_EQ(host.call("M_DRVTYPE", {Value::Text(root)}).value.integer, type);
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 1000; ++i)
+                wrong[t] += host.call("M_DRVTYPE", {Value::Text(root)}).value.integer != type;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (int t = 0; t < 4; ++t)
+        EXPECT_EQ(wrong[t], 0) << "thread " << t;
+}
+
+// Seed 1, call 123372: M_SHFCOPY("D:\\work\\", "D:\\work\\sub\\...", ...) with a
+// destination name of 425 bytes crashed the host: the shell (Wine's, and the
+// old shells with their MAX_PATH buffers) overran its stack. A list with a
+// name of MAX_PATH bytes or more now gets DE_PATHTOODEEP without the shell.
+TEST_F(Findings, ShellNamesLongerThanAPathNeverReachTheShell)
+{
+    const std::string base = dir.path() + "\\";
+    testing_support::WriteFile(base + "a.txt", "a");
+    std::string longName = base;
+    while (longName.size() < 420)
+        longName += "Xgfrx\\";
+    const int32_t quiet = 0x4 | 0x10 | 0x200 | 0x400;
+    const std::string nul(1, '\0');
+    struct Case {
+        const char* name;
+        std::string from, to;
+        int32_t flags;
+    };
+    const Case cases[] = {
+        {"M_SHFCOPY", base + "a.txt", longName, quiet},
+        {"M_SHFCOPY", base + "a.txt", longName + "b.txt", quiet | 0x8},
+        {"M_SHFCOPY", longName, base + "b", quiet},
+        {"M_SHFCOPY", base + "a.txt", base + "c" + nul + longName, quiet | 0x1},
+        {"M_SHFMOVE", base + "a.txt" + nul + longName, base + "d", quiet},
+        {"M_SHFMOVE", base + "a.txt", std::string(MAX_PATH, 'y'), quiet},
+        {"M_SHFDEL", base + "x.txt" + nul + longName + "*", "", quiet},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.from.size()) + " -> " +
+                     std::to_string(c.to.size()));
+        const CallResult r = host.call(c.name, {Value::Text(c.from), Value::Text(c.to),
+                                                Value::Text("t"), Value::Int(c.flags)});
+        ASSERT_FALSE(r.failed()) << r.refused;
+        EXPECT_EQ(r.value.integer, 0x79);
+    }
+    EXPECT_TRUE(testing_support::FileExists(base + "a.txt")) << "nothing was moved";
+    // Names of a path's length still go to the shell.
+    const std::string fits = base + std::string(MAX_PATH - 1 - base.size(), 'f');
+    EXPECT_EQ(host.call("M_SHFCOPY", {Value::Text(base + "a.txt"), Value::Text(fits),
+                                      Value::Text("t"), Value::Int(quiet)})
+                  .value.integer,
+              0);
+    EXPECT_EQ(testing_support::ReadFile(fits), "a");
 }
 
 } // namespace
