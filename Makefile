@@ -39,6 +39,21 @@ bench: build
 	@$(WINE) wine $(BUILD)/bin/crypt_bench.exe
 	@$(WINE) tools/bench-report $(BUILD)
 
+# Reliability, long forms: a million fuzzing calls and the threads test for a
+# minute, each in its sandbox prefix (make fuzz); the start menu's soak of ten
+# thousand moves and a hundred failed install clicks (make soak).
+FUZZ_CALLS ?= 1000000
+FUZZ_SEED  ?= 20261207
+SANDBOX    := tests/reliability/sandbox-prefix.sh $(CURDIR)/$(BUILD)/tests/reliability/sandbox-wineprefix $(CURDIR)/$(OUT)
+
+fuzz: build
+	@FUZZ_CALLS=$(FUZZ_CALLS) FUZZ_SEED=$(FUZZ_SEED) $(SANDBOX) $(BUILD)/bin/reliability_fuzz.exe
+	@RELIABILITY_SECONDS=60 $(SANDBOX) $(BUILD)/bin/reliability_threads.exe
+
+soak: build
+	@RELIABILITY_SOAK_MOVES=10000 RELIABILITY_SOAK_CLICKS=100 tests/startmenu/window-display.sh \
+	  $(CURDIR)/$(BUILD)/tests/reliability/soak-wineprefix $(BUILD)/bin/reliability_soak.exe
+
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 

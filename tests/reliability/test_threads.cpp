@@ -29,7 +29,7 @@ using testing_support::WriteFile;
 
 namespace {
 
-int kThreads = GetEnvironmentVariableA("RELIABILITY_THREADS", nullptr, 0) ? 1 : 8;
+constexpr int kThreads = 8;
 
 uint32_t ModelCrc16(const std::string& s)
 {
