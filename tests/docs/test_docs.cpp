@@ -14,7 +14,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "testdir.h"
@@ -166,33 +165,14 @@ std::string EnvironmentWithTemp(const std::string& temp)
     return block + "TEMP=" + temp + '\0' + "TMP=" + temp + '\0' + '\0';
 }
 
-// A host's thread gets messages all the time (its timers, its windows);
-// fllhost's gets none of its own, so an empty one is posted to it every
-// 50 ms while it runs, for the key waits that take messages.
-class MessageTraffic {
-  public:
-    MessageTraffic(HANDLE process, DWORD thread)
-        : poster_([process, thread] {
-              while (WaitForSingleObject(process, 50) == WAIT_TIMEOUT)
-                  PostThreadMessageA(thread, WM_NULL, 0, 0);
-          })
-    {
-    }
-    ~MessageTraffic() { poster_.join(); }
-    MessageTraffic(const MessageTraffic&) = delete;
-    MessageTraffic& operator=(const MessageTraffic&) = delete;
-
-  private:
-    std::thread poster_;
-};
-
 struct Outcome {
     bool started = false;
     std::string output; // standard output and standard error, as they came
 };
 
-// Runs fllhost.exe with the arguments, `input` as its standard input and
-// `temp` as its temporary folder.
+// Runs fllhost.exe with the arguments, `input` as its standard input,
+// `temp` as its temporary folder, and the header's folder as its current one,
+// where #INCLUDE marvo32.h finds it.
 Outcome RunHost(const std::vector<std::string>& args, const std::string& input,
                 const std::string& temp)
 {
@@ -217,13 +197,13 @@ Outcome RunHost(const std::vector<std::string>& args, const std::string& input,
     si.hStdError = write.get();
     PROCESS_INFORMATION pi{};
     std::string environment = EnvironmentWithTemp(temp);
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, &environment[0], nullptr, &si,
-                        &pi))
+    const std::string headerFolder = std::string(SOURCE_DIR) + "\\include";
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, &environment[0],
+                        headerFolder.c_str(), &si, &pi))
         return o;
     o.started = true;
     Handle process(pi.hProcess), thread(pi.hThread);
     write.reset();
-    MessageTraffic traffic(process.get(), pi.dwThreadId);
     // Not read to the pipe's end: a process that fllhost's calls start (Wine
     // starts its desktop process on the first layout switch) may inherit the
     // pipe and hold it open long after fllhost has ended.
