@@ -51,8 +51,10 @@ const std::vector<int32_t>& SpecialIntegers()
 
 } // namespace
 
-Inputs::Inputs(Rng& rng, std::string work, std::string files, ReferenceTargets targets)
-    : rng_(rng), work_(std::move(work)), files_(std::move(files)), targets_(std::move(targets))
+Inputs::Inputs(Rng& rng, std::string work, std::string out, std::string files,
+               ReferenceTargets targets)
+    : rng_(rng), work_(std::move(work)), out_(std::move(out)), files_(std::move(files)),
+      targets_(std::move(targets))
 {
 }
 
@@ -160,21 +162,23 @@ std::string Inputs::segment()
     return s;
 }
 
-std::string Inputs::writerPath()
+std::string Inputs::writerPath(Side side)
 {
     static const std::vector<std::string> bases = {"\\", "\\sub\\", "\\deep\\er\\"};
+    const bool source = side == Side::Source || (side == Side::Either && rng_.oneIn(2));
     std::string path;
     switch (rng_.below(8)) {
     case 0:
-        path = rng_.oneIn(2) ? "A:\\" : "b:\\";
+        path = source ? "A:\\" : "b:\\";
         break;
     case 1:
-        path = ""; // relative: the current directory is the work folder
-        break;
+        if (source) {
+            path = ""; // relative: the current directory is the work folder
+            break;
+        }
+        [[fallthrough]];
     default:
-        path = work_ + rng_.pick(bases);
-        if (path.back() != '\\')
-            path += '\\';
+        path = (source ? work_ : out_) + rng_.pick(bases);
     }
     const uint32_t segments = rng_.below(4);
     for (uint32_t i = 0; i < segments; ++i) {
@@ -196,12 +200,12 @@ std::string Inputs::writerPath()
     return path;
 }
 
-std::string Inputs::nameList()
+std::string Inputs::nameList(Side side)
 {
-    std::string list = writerPath();
+    std::string list = writerPath(side);
     const uint32_t more = rng_.below(3);
     for (uint32_t i = 0; i < more; ++i)
-        list += std::string(1, '\0') + writerPath();
+        list += std::string(1, '\0') + writerPath(side);
     if (rng_.oneIn(4))
         list += '\0';
     return list;
@@ -382,8 +386,8 @@ Args KeyWait(Inputs& in, int keys)
 
 Args Shell(Inputs& in, bool toDestination)
 {
-    Args a = {T(in.nameList())};
-    a.push_back(toDestination ? T(in.nameList()) : in.anything());
+    Args a = {T(in.nameList(toDestination ? Side::Source : Side::Either))};
+    a.push_back(toDestination ? T(in.nameList(Side::Destination)) : in.anything());
     a.push_back(T(in.rng().oneIn(2) ? in.text() : "Fuzz"));
     a.push_back(I(in.shellFlags()));
     return a;

@@ -34,17 +34,24 @@ struct ReferenceTargets {
     std::vector<std::string> fields;    // memo field names (and some that do not exist)
 };
 
+// Where a path for writing lies. Sources of copies and moves (the work
+// folder and A:) and their destinations (the out folder and B:) are kept
+// apart: Wine's shell copies a folder into a folder inside it over and over
+// (Windows refuses with DE_DESTSUBTREE), which is no fault of the library.
+enum class Side { Source, Destination, Either };
+
 class Inputs {
   public:
-    // work: the folder everything that writes is given (with A:\ and B:\);
-    // files: a folder of files to read.
-    Inputs(Rng& rng, std::string work, std::string files, ReferenceTargets targets);
+    // work and out: the folders everything that writes is given, with the
+    // diskettes A: and B:; files: a folder of files to read.
+    Inputs(Rng& rng, std::string work, std::string out, std::string files,
+           ReferenceTargets targets);
 
-    std::string text();       // any bytes
-    std::string readerPath(); // any path, to read
-    std::string writerPath(); // a path inside the sandbox
-    std::string nameList();   // one to three writer paths, separated by NULs
-    std::string drive();      // a drive argument: letters that exist and do not, any text
+    std::string text();                               // any bytes
+    std::string readerPath();                         // any path, to read
+    std::string writerPath(Side side = Side::Either); // a path inside the sandbox
+    std::string nameList(Side side);                  // one to three of them, separated by NULs
+    std::string drive(); // a drive argument: letters that exist and do not, any text
     std::string password();
     int32_t integer();
     bool logical() { return rng_.oneIn(2); }
@@ -62,6 +69,7 @@ class Inputs {
 
     Rng& rng_;
     std::string work_;
+    std::string out_;
     std::string files_;
     ReferenceTargets targets_;
 };

@@ -17,7 +17,8 @@
 // the queue, and a key wait without a time limit gets its keys held down.
 //
 // Environment: FUZZ_CALLS (default 2500), FUZZ_SEED (default 20261207),
-// FUZZ_ONLY (one call's number: that call alone, after the set-up).
+// FUZZ_ONLY (one call's number: that call alone, after the set-up),
+// FUZZ_FUNCTIONS (names separated by commas: only these are called).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -229,6 +230,7 @@ std::string Pattern(size_t n, uint32_t seed)
 
 struct Layout {
     std::string work;  // D:\work: everything that writes
+    std::string out;   // D:\out: destinations of copies and moves
     std::string files; // D:\files: files to read
 };
 
@@ -237,9 +239,13 @@ struct Layout {
 void LayOut(const Layout& l)
 {
     RemoveContents(l.work);
+    RemoveContents(l.out);
     RemoveContents("A:");
     RemoveContents("B:");
     CreateDirectoryA(l.work.c_str(), nullptr);
+    CreateDirectoryA(l.out.c_str(), nullptr);
+    for (const char* dir : {"\\sub", "\\deep", "\\deep\\er"})
+        CreateDirectoryA((l.out + dir).c_str(), nullptr);
     for (const char* dir : {"\\sub", "\\deep", "\\deep\\er", "\\empty"})
         CreateDirectoryA((l.work + dir).c_str(), nullptr);
     Write(l.work + "\\a.txt", "alpha");
@@ -346,8 +352,11 @@ class FuzzRun {
             };
             libraries_.push_back(std::move(l));
         }
+        const std::string only = "," + Environment("FUZZ_FUNCTIONS") + ",";
         for (const auto& f : libraries_[0].host->functions()) {
             if (EndsTheSession(f.name))
+                continue;
+            if (only != ",," && only.find("," + f.name + ",") == std::string::npos)
                 continue;
             auto recipe = Recipes().find(f.name);
             if (recipe == Recipes().end()) {
@@ -374,7 +383,7 @@ class FuzzRun {
     std::string call(uint64_t index)
     {
         Rng rng(CallSeed(seed_, index));
-        Inputs in(rng, layout_.work, layout_.files, Targets());
+        Inputs in(rng, layout_.work, layout_.out, layout_.files, Targets());
         const std::string& name = wheel_[rng.below(static_cast<uint32_t>(wheel_.size()))];
         Library& lib = libraries_[rng.oneIn(8) ? 1 : 0];
         Host& host = *lib.host;
@@ -484,7 +493,8 @@ TEST(Fuzz, EveryFunctionWithHostileValues)
     const uint64_t calls = EnvironmentNumber("FUZZ_CALLS", 2500);
     const std::string only = Environment("FUZZ_ONLY");
 
-    const Layout layout{work, work.substr(0, work.rfind('\\')) + "\\files"};
+    const std::string drive = work.substr(0, work.rfind('\\'));
+    const Layout layout{work, drive + "\\out", drive + "\\files"};
     LayOutFiles(layout);
     SetCurrentDirectoryA(layout.work.c_str());
     FuzzRun run(layout, seed, libraries);
@@ -516,6 +526,8 @@ TEST(Fuzz, EveryFunctionWithHostileValues)
             run.watch().rebase();
         }
         std::string finding = run.call(i);
+        if (!only.empty())
+            std::printf("%s\n", gCurrentCall.c_str());
         if (finding.empty() && (i + 1) % kWindowsCheckEvery == 0)
             if (!(finding = windows.changed()).empty())
                 finding += " (within the 100 calls up to #" + std::to_string(i) + ")";
@@ -536,9 +548,10 @@ TEST(Fuzz, EveryFunctionWithHostileValues)
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     RemoveContents(layout.work);
-    const std::string drive = run.deepCheck();
-    if (!drive.empty())
-        findings.push_back("at the end: " + drive);
+    RemoveContents(layout.out);
+    const std::string driveC = run.deepCheck();
+    if (!driveC.empty())
+        findings.push_back("at the end: " + driveC);
 
     std::printf("\nOutcomes by function (calls):\n");
     for (const auto& [name, outcomes] : run.outcomes()) {
