@@ -277,6 +277,9 @@ ReferenceTargets Targets()
 
 void Prepare(Host& host, Rng& rng)
 {
+    // The host keeps a record of every text window M_INFO makes; it is not
+    // the library's memory.
+    host.windows().clear();
     auto& v = host.variables();
     v.set("CTEXT", Value::Text(Pattern(rng.between(1, 300), 7)));
     v.set("CEMPTY", Value::Text(""));
