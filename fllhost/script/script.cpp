@@ -48,13 +48,18 @@ void Interpreter::addLibraryFolder(const std::string& folder)
         folders_.push_back(folder);
 }
 
-// The file itself, else a relative name beside the script or the program.
+// The file itself, else a relative name beside the script, the program or
+// the library loaded.
 std::string Interpreter::findFile(const std::string& path) const
 {
     if (fileExists(path))
         return path;
     const bool relative = !(path.size() > 1 && path[1] == ':') && path[0] != '\\' && path[0] != '/';
-    for (const std::string& folder : folders_)
+    std::vector<std::string> folders = folders_;
+    const size_t slash = libraryPath_.find_last_of("\\/");
+    if (slash != std::string::npos)
+        folders.push_back(libraryPath_.substr(0, slash));
+    for (const std::string& folder : folders)
         if (relative && fileExists(folder + "\\" + path))
             return folder + "\\" + path;
     return "";
@@ -79,6 +84,7 @@ bool Interpreter::setLibrary(const std::string& path)
 {
     if (path.empty()) {
         libraryPath_.clear();
+        aliases_.clear(); // the tables go with the host
         host_->windows().setObserver(nullptr);
         host_ = std::make_unique<Host>();
         host_->windows().setObserver([this](const TextWindow& w) { drawWindow(w); });

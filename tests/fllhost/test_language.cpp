@@ -437,6 +437,18 @@ TEST_F(Program, DefinesAndIncludes)
     EXPECT_EQ(other.status(), Interpreter::kStopped);
 }
 
+TEST_F(Program, AnIncludeFileIsFoundBesideTheLibrary)
+{
+    TempDir dir;
+    ASSERT_TRUE(CopyFileA(testing_support::Deliverable("marvo32.fll").c_str(),
+                          dir.file("marvo32.fll").c_str(), FALSE));
+    testing_support::WriteFile(dir.file("beside.h"), "#DEFINE BESIDE 'the library'\r\n");
+    EXPECT_EQ(run("SET LIBRARY TO " + dir.file("marvo32.fll") +
+                  "\n#INCLUDE beside.h\n? BESIDE\nSET LIBRARY TO"),
+              "the library\n");
+    EXPECT_EQ(err.str(), "");
+}
+
 TEST_F(Program, ContinuedLines)
 {
     EXPECT_EQ(run("? 'a' + ;\n  'b' + ; && a comment\n  'c'\n? 1"), "abc\n1\n");
