@@ -30,7 +30,10 @@ int FileChannels::open(const std::string& name, uint32_t mode, uint32_t flag)
         access = GENERIC_READ | GENERIC_WRITE;
     else if ((mode & 3) == 1)
         access = GENERIC_WRITE;
-    HANDLE h = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // Shared for deleting too, so a probe file another host made can still be
+    // removed by its maker while this one has it open.
+    HANDLE h = CreateFileA(name.c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return -1;
