@@ -207,14 +207,6 @@ HWND FindVisibleWindow(DWORD pid, const char* className)
     return found.hwnd;
 }
 
-void SendMouse(DWORD flags)
-{
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof input);
-}
-
 class StartMenu {
   public:
     // A CD folder with the program and without its Setup folder, so that an
@@ -265,13 +257,30 @@ class StartMenu {
     bool FailedInstallClick() const
     {
         MoveTo(120, 137);
-        SendMouse(MOUSEEVENTF_LEFTDOWN);
-        SendMouse(MOUSEEVENTF_LEFTUP);
+        // The press and release carry the position too: a pointer move still
+        // on its way must not let them land on a link label instead.
+        ClickAt(120, 137);
         HWND box = nullptr;
         if (!WaitFor([&] { return (box = FindVisibleWindow(pid_, "#32770")) != nullptr; }))
             return false;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         return WaitFor([&] { return !IsWindow(box); });
+    }
+
+    void ClickAt(int x, int y) const
+    {
+        POINT p{x, y};
+        ClientToScreen(window_, &p);
+        const LONG dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        const LONG dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        for (DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+            INPUT input{};
+            input.type = INPUT_MOUSE;
+            input.mi.dx = dx;
+            input.mi.dy = dy;
+            input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
+            SendInput(1, &input, sizeof input);
+        }
     }
 
     // Settles: the window has painted what the last input asked for.
