@@ -16,6 +16,7 @@
 #include <sstream>
 #include <vector>
 
+#include "runhost.h"
 #include "testdir.h"
 
 using testing_support::TempDir;
@@ -126,104 +127,15 @@ bool OutputMatches(const std::string& shown, const std::string& got)
     return std::regex_match(got, std::regex(pattern));
 }
 
-class Handle {
-  public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    HANDLE* out() { return &h_; }
-    void reset()
-    {
-        if (h_ && h_ != INVALID_HANDLE_VALUE)
-            CloseHandle(h_);
-        h_ = nullptr;
-    }
+using Outcome = testing_support::HostRun;
 
-  private:
-    HANDLE h_;
-};
-
-std::string Quote(const std::string& arg)
-{
-    return "\"" + arg + "\"";
-}
-
-// This process's environment with TEMP and TMP set to `temp`, as a block.
-std::string EnvironmentWithTemp(const std::string& temp)
-{
-    std::string block;
-    char* all = GetEnvironmentStringsA();
-    for (const char* p = all; *p; p += std::strlen(p) + 1) {
-        const std::string entry = p;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (_stricmp(name.c_str(), "TEMP") != 0 && _stricmp(name.c_str(), "TMP") != 0)
-            block += entry + '\0';
-    }
-    FreeEnvironmentStringsA(all);
-    return block + "TEMP=" + temp + '\0' + "TMP=" + temp + '\0' + '\0';
-}
-
-struct Outcome {
-    bool started = false;
-    std::string output; // standard output and standard error, as they came
-};
-
-// Runs fllhost.exe with the arguments, `input` as its standard input,
-// `temp` as its temporary folder, and the header's folder as its current one,
-// where #INCLUDE marvo32.h finds it.
+// fllhost.exe with the arguments, `input` as its standard input, `temp` as
+// its temporary folder, and the header's folder as its current one, where
+// #INCLUDE marvo32.h finds it.
 Outcome RunHost(const std::vector<std::string>& args, const std::string& input,
                 const std::string& temp)
 {
-    TempDir dir;
-    testing_support::WriteFile(dir.file("stdin"), input);
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Handle in(CreateFileA(dir.file("stdin").c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
-                          OPEN_EXISTING, 0, nullptr));
-    Handle read, write;
-    Outcome o;
-    if (!CreatePipe(read.out(), write.out(), &inherit, 0))
-        return o;
-    SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
-    std::string line = Quote(testing_support::Deliverable("fllhost.exe"));
-    for (const std::string& a : args)
-        line += " " + Quote(a);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = in.get();
-    si.hStdOutput = write.get();
-    si.hStdError = write.get();
-    PROCESS_INFORMATION pi{};
-    std::string environment = EnvironmentWithTemp(temp);
-    const std::string headerFolder = std::string(SOURCE_DIR) + "\\include";
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, &environment[0],
-                        headerFolder.c_str(), &si, &pi))
-        return o;
-    o.started = true;
-    Handle process(pi.hProcess), thread(pi.hThread);
-    write.reset();
-    // Not read to the pipe's end: a process that fllhost's calls start (Wine
-    // starts its desktop process on the first layout switch) may inherit the
-    // pipe and hold it open long after fllhost has ended.
-    for (bool ended = false;;) {
-        DWORD waiting = 0;
-        if (!PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr))
-            break;
-        if (waiting == 0) {
-            if (ended)
-                break;
-            ended = WaitForSingleObject(process.get(), 10) == WAIT_OBJECT_0;
-            continue;
-        }
-        std::string buffer(waiting, '\0');
-        DWORD got = 0;
-        if (!ReadFile(read.get(), &buffer[0], waiting, &got, nullptr))
-            break;
-        o.output.append(buffer, 0, got);
-    }
-    return o;
+    return testing_support::RunFllhost(args, input, temp, std::string(SOURCE_DIR) + "\\include");
 }
 
 bool FolderIsEmpty(const std::string& folder)

@@ -9,83 +9,19 @@
 #include <cstring>
 #include <windows.h>
 
+#include "runhost.h"
 #include "testdir.h"
 
 using testing_support::TempDir;
 
 namespace {
 
-class Handle {
-  public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle() { close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    HANDLE* out() { return &h_; }
-    void close()
-    {
-        if (h_ && h_ != INVALID_HANDLE_VALUE)
-            CloseHandle(h_);
-        h_ = nullptr;
-    }
-
-  private:
-    HANDLE h_;
-};
-
-// This process's environment with TEMP and TMP set to `temp`, as a block.
-std::string EnvironmentWithTemp(const std::string& temp)
-{
-    std::string block;
-    char* all = GetEnvironmentStringsA();
-    for (const char* p = all; *p; p += std::strlen(p) + 1) {
-        const std::string entry = p;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (_stricmp(name.c_str(), "TEMP") != 0 && _stricmp(name.c_str(), "TMP") != 0)
-            block += entry + '\0';
-    }
-    FreeEnvironmentStringsA(all);
-    return block + "TEMP=" + temp + '\0' + "TMP=" + temp + '\0' + '\0';
-}
-
-struct Outcome {
-    DWORD status = 0xFFFFFFFF;
-    std::string output; // standard output and standard error, as they came
-};
+using Outcome = testing_support::HostRun;
 
 // fllhost.exe with the program, in `folder` as the current and the temporary folder.
 Outcome RunExample(const std::string& program, const std::string& folder)
 {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Handle read, write;
-    Outcome o;
-    if (!CreatePipe(read.out(), write.out(), &inherit, 0))
-        return o;
-    SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
-    Handle in(CreateFileA("NUL", GENERIC_READ, 0, &inherit, OPEN_EXISTING, 0, nullptr));
-    std::string line =
-        "\"" + testing_support::Deliverable("fllhost.exe") + "\" \"" + program + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = in.get();
-    si.hStdOutput = write.get();
-    si.hStdError = write.get();
-    PROCESS_INFORMATION pi{};
-    std::string environment = EnvironmentWithTemp(folder);
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, &environment[0],
-                        folder.c_str(), &si, &pi))
-        return o;
-    Handle process(pi.hProcess), thread(pi.hThread);
-    write.close();
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(read.get(), buffer, sizeof buffer, &got, nullptr) && got)
-        o.output.append(buffer, got);
-    WaitForSingleObject(process.get(), INFINITE);
-    GetExitCodeProcess(process.get(), &o.status);
-    return o;
+    return testing_support::RunFllhost({program}, "", folder, folder);
 }
 
 struct Example {

@@ -7,109 +7,21 @@
 #include <regex>
 #include <windows.h>
 
+#include "runhost.h"
 #include "testdir.h"
 
 using testing_support::TempDir;
 
 namespace {
 
-// One argument quoted as the C runtime splits command lines.
-std::string quote(const std::string& arg)
-{
-    std::string out = "\"";
-    size_t slashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++slashes;
-            continue;
-        }
-        out += std::string(c == '"' ? slashes * 2 + 1 : slashes, '\\');
-        slashes = 0;
-        out += c;
-    }
-    return out + std::string(slashes * 2, '\\') + "\"";
-}
+using Outcome = testing_support::HostRun;
 
-struct Outcome {
-    DWORD status = 0xFFFFFFFF;
-    std::string output; // standard output and standard error, as they came
-};
-
-class Handle {
-  public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle()
-    {
-        if (h_ && h_ != INVALID_HANDLE_VALUE)
-            CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    HANDLE* out() { return &h_; }
-    void reset()
-    {
-        this->~Handle();
-        h_ = nullptr;
-    }
-
-  private:
-    HANDLE h_;
-};
-
-// This process's environment with TEMP and TMP set to `temp`, as a block.
-std::string EnvironmentWithTemp(const std::string& temp)
-{
-    std::string block;
-    char* all = GetEnvironmentStringsA();
-    for (const char* p = all; *p; p += std::strlen(p) + 1) {
-        const std::string entry = p;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (_stricmp(name.c_str(), "TEMP") != 0 && _stricmp(name.c_str(), "TMP") != 0)
-            block += entry + '\0';
-    }
-    FreeEnvironmentStringsA(all);
-    return block + "TEMP=" + temp + '\0' + "TMP=" + temp + '\0' + '\0';
-}
-
-// Runs fllhost.exe with the arguments; `input` becomes its standard input.
-// With `temp`, the program's temporary folder is that one.
+// fllhost.exe with the arguments; `input` becomes its standard input. With
+// `temp`, the program's temporary folder is that one.
 Outcome RunHost(const std::vector<std::string>& args, const std::string& input = "",
                 const std::string& temp = "")
 {
-    TempDir dir;
-    testing_support::WriteFile(dir.file("stdin"), input);
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Handle in(CreateFileA(dir.file("stdin").c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
-                          OPEN_EXISTING, 0, nullptr));
-    Handle read, write;
-    Outcome o;
-    if (!CreatePipe(read.out(), write.out(), &inherit, 0))
-        return o;
-    SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
-    std::string line = quote(testing_support::Deliverable("fllhost.exe"));
-    for (const std::string& a : args)
-        line += " " + quote(a);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = in.get();
-    si.hStdOutput = write.get();
-    si.hStdError = write.get();
-    PROCESS_INFORMATION pi{};
-    std::string environment = temp.empty() ? "" : EnvironmentWithTemp(temp);
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0,
-                        temp.empty() ? nullptr : &environment[0], nullptr, &si, &pi))
-        return o;
-    Handle process(pi.hProcess), thread(pi.hThread);
-    write.reset();
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(read.get(), buffer, sizeof buffer, &got, nullptr) && got)
-        o.output.append(buffer, got);
-    WaitForSingleObject(process.get(), INFINITE);
-    GetExitCodeProcess(process.get(), &o.status);
-    return o;
+    return testing_support::RunFllhost(args, input, temp);
 }
 
 TEST(Exe, ListsTheFunctionTable)
