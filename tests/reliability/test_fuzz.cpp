@@ -277,9 +277,10 @@ ReferenceTargets Targets()
 
 void Prepare(Host& host, Rng& rng)
 {
-    // The host keeps a record of every text window M_INFO makes; it is not
-    // the library's memory.
+    // The host keeps a record of every text window M_INFO makes and of every
+    // message shown; neither is the library's memory.
     host.windows().clear();
+    host.output().clear();
     auto& v = host.variables();
     v.set("CTEXT", Value::Text(Pattern(rng.between(1, 300), 7)));
     v.set("CEMPTY", Value::Text(""));
