@@ -22,10 +22,13 @@
 #include <vector>
 
 #include "handles.h"
+#include "otherwindows.h"
 #include "testdir.h"
 
 using testing_support::Deliverable;
+using testing_support::FindVisibleWindow;
 using testing_support::TempDir;
+using testing_support::WaitFor;
 
 namespace {
 
@@ -37,16 +40,6 @@ int EnvironmentCount(const char* name, int fallback)
     return fallback;
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD limitMs = 15000)
-{
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > limitMs)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
 
 // ---- The measures --------------------------------------------------------------------
 
@@ -179,33 +172,6 @@ Moving ProbeMeasures()
 }
 
 // ---- The start menu ------------------------------------------------------------------
-
-struct Found {
-    DWORD pid;
-    const char* className;
-    HWND hwnd;
-};
-
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
-{
-    auto* f = reinterpret_cast<Found*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    if (owner == f->pid && lstrcmpiA(name, f->className) == 0 && IsWindowVisible(hwnd)) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindVisibleWindow(DWORD pid, const char* className)
-{
-    Found found{pid, className, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&found));
-    return found.hwnd;
-}
 
 class StartMenu {
   public:

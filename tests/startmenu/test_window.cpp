@@ -15,12 +15,15 @@
 #include <vector>
 
 #include "handles.h"
+#include "otherwindows.h"
 #include "testdir.h"
 
 using testing_support::Deliverable;
 using testing_support::FileExists;
 using testing_support::ReadFile;
+using testing_support::FindVisibleWindow;
 using testing_support::TempDir;
+using testing_support::WaitFor;
 
 namespace {
 
@@ -30,18 +33,6 @@ constexpr uint32_t kHighlightColour = 0x404040; // RGB(64, 64, 64)
 
 const char kSkSetup[] = "setup_velmora_sdk_lite_sk.exe";
 const char kEnSetup[] = "setup_velmora_sdk_lite_en.exe";
-
-// Polls until the condition holds; false when it never did within the limit.
-bool WaitFor(const std::function<bool()>& condition, DWORD limitMs = 15000)
-{
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > limitMs)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
 
 std::string Lower(std::string s)
 {
@@ -101,33 +92,6 @@ Picture ReadBitmap8(const std::string& path)
 }
 
 // ---- Windows of other processes --------------------------------------------------
-
-struct Found {
-    DWORD pid;
-    const char* className;
-    HWND hwnd;
-};
-
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
-{
-    auto* f = reinterpret_cast<Found*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    if (owner == f->pid && lstrcmpiA(name, f->className) == 0 && IsWindowVisible(hwnd)) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindVisibleWindow(DWORD pid, const char* className)
-{
-    Found found{pid, className, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&found));
-    return found.hwnd;
-}
 
 std::string WindowText(HWND hwnd)
 {
