@@ -32,9 +32,9 @@ int FileChannels::open(const std::string& name, uint32_t mode, uint32_t flag)
         access = GENERIC_WRITE;
     // Shared for deleting too, so a probe file another host made can still be
     // removed by its maker while this one has it open.
-    HANDLE h = CreateFileA(name.c_str(), access,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return -1;
     // Only a file this host made itself is removed again; a user's file stays.

@@ -40,7 +40,6 @@ int EnvironmentCount(const char* name, int fallback)
     return fallback;
 }
 
-
 // ---- The measures --------------------------------------------------------------------
 
 struct Usage {

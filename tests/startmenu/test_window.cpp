@@ -20,8 +20,8 @@
 
 using testing_support::Deliverable;
 using testing_support::FileExists;
-using testing_support::ReadFile;
 using testing_support::FindVisibleWindow;
+using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WaitFor;
 
