@@ -7,21 +7,27 @@
 ; (PRODUCT_FILES_INSTALL, PRODUCT_FILES_REMOVE): what the archive holds is what
 ; the setup installs.
 ;
-; An ANSI program (NSIS's ANSI stub runs from Windows 95 on). Both languages'
-; texts are built in, each in its own code page (1250 for Slovak, 1252 for
-; English: makensis converts this folder's UTF-8 files); LANGUAGE picks the one
-; the program and its uninstaller speak. The other language's texts serve only
-; to find Start-menu links that a setup in that language made.
+; An ANSI program (NSIS's ANSI stub runs from Windows 95 on): its texts are
+; in the code page of its language, 1250 for Slovak and 1252 for English
+; (makensis converts this folder's UTF-8 files), and it and its uninstaller
+; speak that language.
 ;
-; Order of work: the folder is made and tried, then the uninstaller and the
-; Add/Remove Programs entry are written, then the files and the links. A setup
-; that fails on a machine without an earlier installation takes back all it
-; did; over an earlier installation it leaves the entry, and the uninstaller
-; removes whatever was written. Exit status: 0 installed, 1 cancelled by the
-; user, 2 failed (the reason shown in a message box unless /S).
+; Order of work: the folder is made and tried; an earlier installation is
+; removed with its own uninstaller (it knows its files and its links, in
+; whatever language it was installed; the user's files stay); then the
+; uninstaller and the Add/Remove Programs entry are written, then the files
+; and the links. A setup that fails takes back all it wrote; one killed midway
+; leaves an uninstaller and an entry that remove whatever was written.
+;
+; Exit status: 0 installed, 1 cancelled by the user, 2 failed (the reason is
+; shown in a message box unless /S). A /D= folder that cannot be a folder (a
+; file on its way) is refused, where NSIS alone would take the default one.
 
 Unicode false
-SetCompressor /SOLID lzma
+; Each file compressed on its own: a file is unpacked straight into its place,
+; so a full disk shows as NSIS's "error writing to file NAME" (a solid archive
+; is first unpacked whole into a temporary file; smaller by about a quarter).
+SetCompressor lzma
 RequestExecutionLevel admin
 ManifestSupportedOS all
 
@@ -31,6 +37,7 @@ ManifestSupportedOS all
 !include "${PRODUCT}"
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
 
 !define PRODUCT_NAME "Velmora SDK Lite"
 !define PUBLISHER "Danubia Soft"
@@ -61,18 +68,15 @@ BrandingText "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
-; The program's own language first: it is the default one.
 !if "${LANGUAGE}" == "Slovak"
   !insertmacro MUI_LANGUAGE "Slovak"
-  !insertmacro MUI_LANGUAGE "English"
+  !include "lang\slovak.nsh"
 !else if "${LANGUAGE}" == "English"
   !insertmacro MUI_LANGUAGE "English"
-  !insertmacro MUI_LANGUAGE "Slovak"
+  !include "lang\english.nsh"
 !else
   !error "LANGUAGE is Slovak or English"
 !endif
-!include "lang\english.nsh"
-!include "lang\slovak.nsh"
 
 VIProductVersion "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=${LANG_${LANGUAGE}} "ProductName" "${PRODUCT_NAME}"
@@ -82,36 +86,24 @@ VIAddVersionKey /LANG=${LANG_${LANGUAGE}} "FileVersion" "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=${LANG_${LANGUAGE}} "ProductVersion" "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=${LANG_${LANGUAGE}} "LegalCopyright" "${PUBLISHER}"
 
-Var FreshInstall   ; 1 when no earlier installation was found
-Var Saved          ; the language while the links of another one are looked for
+Var Written   ; 1 once this setup has begun to write: a failure then takes it all back
 
 ; ---- What the installer and the uninstaller share ------------------------------
-
-; The links of the group, in every language a setup may have made them in.
-!macro REMOVE_LINKS
-  StrCpy $Saved $LANGUAGE
-  !insertmacro REMOVE_LINKS_IN ${LANG_SLOVAK}
-  !insertmacro REMOVE_LINKS_IN ${LANG_ENGLISH}
-  StrCpy $LANGUAGE $Saved
-  RMDir "${GROUP}"
-!macroend
-!macro REMOVE_LINKS_IN LANGID
-  StrCpy $LANGUAGE ${LANGID}
-  Delete "${GROUP}\$(LinkReference).lnk"
-  Delete "${GROUP}\$(LinkSamples).lnk"
-  Delete "${GROUP}\$(LinkUninstall).lnk"
-!macroend
 
 ; Everything a setup writes, file by file; a file the user put in the folder
 ; stays, and so does the folder then. The links and the entry go only when they
 ; belong to this folder (an uninstaller of a folder given up earlier leaves the
 ; current installation alone).
 !macro REMOVE_PRODUCT
+  SetOutPath "$TEMP" ; a folder that is the current one cannot be removed
   !insertmacro PRODUCT_FILES_REMOVE
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == ""
   ${OrIf} $0 == $INSTDIR
-    !insertmacro REMOVE_LINKS
+    Delete "${GROUP}\$(LinkReference).lnk"
+    Delete "${GROUP}\$(LinkSamples).lnk"
+    Delete "${GROUP}\$(LinkUninstall).lnk"
+    RMDir "${GROUP}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
   ${EndIf}
   Delete "$INSTDIR\${UNINSTALLER}"
@@ -123,9 +115,25 @@ Var Saved          ; the language while the links of another one are looked for
 
 ; ---- The installer -----------------------------------------------------------------
 
+; NSIS drops a /D= folder that cannot be one (a file on its way) for the
+; default; this setup says so instead, and stops when silent.
 Function .onInit
-  StrCpy $LANGUAGE ${LANG_${LANGUAGE}}
   SetShellVarContext all
+  InitPluginsDir
+  ClearErrors
+  System::Call "kernel32::GetCommandLineA() t .r0"
+  ${GetOptions} $0 "/D=" $1
+  ${IfNot} ${Errors}
+  ${AndIf} $1 != $INSTDIR
+  ${AndIf} $1 != "$INSTDIR\"
+    StrCpy $INSTDIR $1
+    MessageBox MB_OK|MB_ICONSTOP "$(CannotWrite)" /SD IDOK
+    ${If} ${Silent}
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+    StrCpy $INSTDIR "${DEFAULT_FOLDER}"
+  ${EndIf}
 FunctionEnd
 
 ; Stops the setup with a message in the user's language (none when silent).
@@ -138,11 +146,7 @@ FunctionEnd
 
 Section "${PRODUCT_NAME}" SecProduct
   SectionIn RO
-  StrCpy $FreshInstall 1
-  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 != ""
-    StrCpy $FreshInstall 0
-  ${EndIf}
+  StrCpy $Written 0
 
   ; The folder: made, and a file written and removed there.
   ClearErrors
@@ -159,8 +163,26 @@ Section "${PRODUCT_NAME}" SecProduct
   FileClose $1
   Delete "$INSTDIR\~setup.tmp"
 
+  ; An earlier installation goes first, by its own uninstaller, run in its
+  ; folder (_?=), which it therefore cannot remove itself.
+  ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $2 != ""
+  ${AndIf} ${FileExists} "$2\${UNINSTALLER}"
+    DetailPrint "$(RemovingEarlier)"
+    CopyFiles /SILENT "$2\${UNINSTALLER}" "$PLUGINSDIR\earlier-${UNINSTALLER}"
+    ExecWait '"$PLUGINSDIR\earlier-${UNINSTALLER}" /S _?=$2' $3
+    Delete "$2\${UNINSTALLER}"
+    RMDir "$2"
+    ${If} $2 == "${DEFAULT_FOLDER}"
+      RMDir "$PROGRAMFILES\Danubia Soft"
+    ${EndIf}
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    CreateDirectory "$INSTDIR"
+  ${EndIf}
+
   ; The uninstaller and the entry before any file, so that whatever a failure
   ; leaves behind can be removed.
+  StrCpy $Written 1
   ClearErrors
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   ${If} ${Errors}
@@ -191,8 +213,7 @@ Section "${PRODUCT_NAME}" SecProduct
     !insertmacro FAIL "$(CannotWrite)"
   ${EndIf}
 
-  ; The Start-menu group: links of an earlier setup in any language go first.
-  !insertmacro REMOVE_LINKS
+  ; The Start-menu group.
   SetOutPath "$INSTDIR"
   ClearErrors
   CreateDirectory "${GROUP}"
@@ -205,10 +226,9 @@ Section "${PRODUCT_NAME}" SecProduct
   SetErrorLevel 0
 SectionEnd
 
-; A failed setup on a machine without an earlier installation takes back all
-; it wrote.
+; A failed setup takes back all it wrote.
 Function .onInstFailed
-  ${If} $FreshInstall == 1
+  ${If} $Written == 1
     !insertmacro REMOVE_PRODUCT
   ${EndIf}
   SetErrorLevel 2
@@ -217,7 +237,6 @@ FunctionEnd
 ; ---- The uninstaller -----------------------------------------------------------------
 
 Function un.onInit
-  StrCpy $LANGUAGE ${LANG_${LANGUAGE}}
   SetShellVarContext all
 FunctionEnd
 

@@ -5,3 +5,4 @@ LangString CannotLink ${LANG_ENGLISH} "Setup cannot make the Start-menu group ${
 LangString LinkReference ${LANG_ENGLISH} "marvo32 Reference"
 LangString LinkSamples ${LANG_ENGLISH} "Sample Programs"
 LangString LinkUninstall ${LANG_ENGLISH} "Uninstall ${PRODUCT_NAME}"
+LangString RemovingEarlier ${LANG_ENGLISH} "Removing the earlier installation from $2"

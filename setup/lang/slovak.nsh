@@ -5,3 +5,4 @@ LangString CannotLink ${LANG_SLOVAK} "Inštalátor nemôže vytvoriť skupinu ${
 LangString LinkReference ${LANG_SLOVAK} "Referenčná príručka marvo32"
 LangString LinkSamples ${LANG_SLOVAK} "Ukážkové programy"
 LangString LinkUninstall ${LANG_SLOVAK} "Odinštalovať ${PRODUCT_NAME}"
+LangString RemovingEarlier ${LANG_SLOVAK} "Odstraňuje sa predchádzajúca inštalácia z priečinka $2"
