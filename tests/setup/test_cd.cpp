@@ -1,0 +1,306 @@
+// From the CD to the setup programs, on a virtual display: the CD folder as
+// tools/dist lays it out is copied into the test's temporary folder, the start
+// menu is started from it, each install item is clicked, and the setup window
+// of its language must appear (its caption and its welcome text read back),
+// be cancelled, and leave the start menu open. And a setup started with a /D=
+// folder that cannot be one says so in its own language before its wizard.
+//
+// The suite runs in the Slovak locale (code page 1250, a Slovak Windows): the
+// Slovak setup's texts are compared as Unicode text, so every byte counts.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "otherwindows.h"
+#include "testdir.h"
+
+using testing_support::FileExists;
+using testing_support::FindVisibleWindow;
+using testing_support::TempDir;
+using testing_support::WaitFor;
+
+namespace {
+
+const std::wstring kVersion = L"" SETUP_VERSION;
+const std::wstring kProduct = L"Velmora SDK Lite " + kVersion;
+
+struct Language {
+    const char* program;
+    std::wstring caption;
+    std::wstring welcome;
+    std::wstring cannotWrite; // the first line of the refusal
+    POINT item;               // the start menu's install item (client pixels)
+};
+
+const Language kSlovak{
+    "setup_velmora_sdk_lite_sk.exe",
+    L"In\u0161tal\u00e1cia programu " + kProduct,
+    L"Vitajte v sprievodcovi in\u0161tal\u00e1ciou programu " + kProduct,
+    L"In\u0161tal\u00e1tor nem\u00f4\u017ee zapisova\u0165 do prie\u010dinka",
+    {120, 137}, // lblInstall(0)
+};
+const Language kEnglish{
+    "setup_velmora_sdk_lite_en.exe",
+    kProduct + L" Setup",
+    L"Welcome to " + kProduct + L" Setup",
+    L"Setup cannot write to the folder",
+    {100, 209}, // lblInstall(1)
+};
+
+std::wstring Text(HWND hwnd)
+{
+    wchar_t text[1024] = {};
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    return text;
+}
+
+std::string Narrow(const std::wstring& s)
+{
+    std::string out;
+    for (wchar_t c : s)
+        out += c < 128 ? char(c) : '?';
+    return out;
+}
+
+struct ByCaption {
+    const std::wstring* caption;
+    HWND hwnd;
+};
+
+BOOL CALLBACK MatchCaption(HWND hwnd, LPARAM param)
+{
+    auto* f = reinterpret_cast<ByCaption*>(param);
+    if (IsWindowVisible(hwnd) && Text(hwnd) == *f->caption) {
+        f->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of any process with this caption.
+HWND FindByCaption(const std::wstring& caption)
+{
+    ByCaption found{&caption, nullptr};
+    EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&found));
+    return found.hwnd;
+}
+
+struct ByText {
+    const std::wstring* text;
+    bool found;
+};
+
+BOOL CALLBACK MatchText(HWND hwnd, LPARAM param)
+{
+    auto* f = reinterpret_cast<ByText*>(param);
+    if (IsWindowVisible(hwnd) && Text(hwnd) == *f->text) {
+        f->found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Whether a visible control anywhere in the window shows this text.
+bool ShowsText(HWND window, const std::wstring& text)
+{
+    ByText found{&text, false};
+    EnumChildWindows(window, MatchText, reinterpret_cast<LPARAM>(&found));
+    return found.found;
+}
+
+void CopyTree(const std::string& from, const std::string& to)
+{
+    CreateDirectoryA(to.c_str(), nullptr);
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &fd);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no CD folder " << from << ": run make dist's fixture";
+    do {
+        const std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + "\\" + name, to + "\\" + name);
+        else
+            ASSERT_TRUE(CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE))
+                << name;
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+}
+
+class Process {
+  public:
+    Process(const std::string& program, std::string commandLine, const std::string& directory)
+    {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            directory.c_str(), &startup, &info))
+            return;
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        pid_ = info.dwProcessId;
+    }
+    // The process of a window another program started.
+    explicit Process(HWND window)
+    {
+        GetWindowThreadProcessId(window, &pid_);
+        process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
+                               pid_);
+    }
+    ~Process()
+    {
+        if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, 5000);
+        }
+        if (process_)
+            CloseHandle(process_);
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD pid() const { return pid_; }
+    // The exit status once the process has ended, or -1 if it runs on.
+    long ExitStatus(DWORD limitMs = 15000) const
+    {
+        DWORD status = 0;
+        if (!process_ || WaitForSingleObject(process_, limitMs) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(process_, &status))
+            return -1;
+        return long(status);
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+void Click(HWND window, POINT client)
+{
+    ClientToScreen(window, &client);
+    SetCursorPos(client.x, client.y);
+    Sleep(100);
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof input[0]);
+}
+
+// The wizard's Cancel button, pressed; without a question, the setup ends.
+void Cancel(HWND wizard)
+{
+    HWND button = GetDlgItem(wizard, IDCANCEL);
+    ASSERT_TRUE(button) << "no Cancel button";
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+class SetupFromCd : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        cd_ = temp_.file("Velmora CD");
+        CopyTree(SETUP_CD_DIR, cd_);
+        for (const Language* l : {&kSlovak, &kEnglish})
+            ASSERT_TRUE(FileExists(cd_ + "\\Setup\\" + l->program)) << l->program;
+    }
+
+    void StartMenu()
+    {
+        const std::string program = cd_ + "\\autorun.exe";
+        menu_ = std::make_unique<Process>(program, "\"" + program + "\"", temp_.path());
+        ASSERT_TRUE(menu_->started());
+        ASSERT_TRUE(WaitFor([&] { return (window_ = FindVisibleWindow(menu_->pid(), "Hlavne")); }))
+            << "the start menu's window did not appear";
+        WaitFor([&] { return GetForegroundWindow() == window_; }, 3000);
+        SetCursorPos(2, 2);
+    }
+
+    void TearDown() override
+    {
+        if (window_ && IsWindow(window_))
+            PostMessageA(window_, WM_CLOSE, 0, 0);
+        if (menu_)
+            menu_->ExitStatus(5000);
+        menu_.reset();
+    }
+
+    // Clicks the language's install item and answers its setup's wizard.
+    void InstallItemOpensItsSetup(const Language& l)
+    {
+        Click(window_, l.item);
+        HWND wizard = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (wizard = FindByCaption(l.caption)); }))
+            << "no setup window titled " << Narrow(l.caption);
+        Process setup(wizard);
+        EXPECT_TRUE(WaitFor([&] { return ShowsText(wizard, l.welcome); }))
+            << "the wizard does not show " << Narrow(l.welcome);
+        Cancel(wizard);
+        EXPECT_EQ(setup.ExitStatus(), 1) << "a cancelled setup ends with status 1";
+        EXPECT_FALSE(IsWindow(wizard));
+        EXPECT_TRUE(IsWindowVisible(window_)) << "the start menu stays open";
+    }
+
+    TempDir temp_;
+    std::string cd_;
+    std::unique_ptr<Process> menu_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(SetupFromCd, SlovakItemOpensTheSlovakSetup)
+{
+    StartMenu();
+    InstallItemOpensItsSetup(kSlovak);
+}
+
+TEST_F(SetupFromCd, EnglishItemOpensTheEnglishSetup)
+{
+    StartMenu();
+    InstallItemOpensItsSetup(kEnglish);
+}
+
+TEST_F(SetupFromCd, BothItemsOneAfterTheOther)
+{
+    StartMenu();
+    InstallItemOpensItsSetup(kSlovak);
+    InstallItemOpensItsSetup(kEnglish);
+}
+
+// A folder under a file cannot be made: the setup says so in its language,
+// then offers its wizard (silent, it would end with status 2).
+TEST_F(SetupFromCd, RefusedFolderIsToldInTheSetupsLanguage)
+{
+    const std::string blocker = temp_.file("blocker");
+    testing_support::WriteFile(blocker, "in the way");
+    for (const Language* l : {&kSlovak, &kEnglish}) {
+        const std::string program = cd_ + "\\Setup\\" + l->program;
+        const std::string folder = blocker + "\\Velmora Lite";
+        Process setup(program, "\"" + program + "\" /D=" + folder, temp_.path());
+        ASSERT_TRUE(setup.started());
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = FindVisibleWindow(setup.pid(), "#32770")); }))
+            << "no message from " << l->program;
+        EXPECT_EQ(Text(box), l->caption);
+        const std::wstring wfolder(folder.begin(), folder.end());
+        const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
+        EXPECT_EQ(text.substr(0, l->cannotWrite.size() + 2 + wfolder.size()),
+                  l->cannotWrite + L"\r\n" + wfolder)
+            << Narrow(text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        HWND wizard = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            wizard = FindByCaption(l->caption);
+            return wizard && wizard != box && ShowsText(wizard, l->welcome);
+        })) << "no wizard after the message";
+        Cancel(wizard);
+        EXPECT_EQ(setup.ExitStatus(), 1);
+    }
+}
+
+} // namespace
