@@ -3,13 +3,15 @@
 checks what it made:
 
 - the CD folder: autorun.exe as built, an autorun.inf (CRLF) that starts it,
-  gives the icon, label and AutoPlay text, Setup/ with its note naming both
-  setup programs, Documents/ with an index.html;
+  gives the icon, label and AutoPlay text, Setup/ with exactly the two setup
+  programs (Windows programs; tests/setup runs them), Documents/ with an
+  index.html;
 - the ISO image, read back with xorriso: autorun.exe and autorun.inf at its
-  root, the volume label, and a Joliet volume descriptor (read from the
-  image's own bytes);
-- the release archive marvo32-VERSION.zip: its file list, VERSION as in
-  extlib/version.rc, the libraries byte for byte as built;
+  root, the two setup programs in Setup, the volume label, and a Joliet
+  volume descriptor (read from the image's own bytes);
+- the release archive marvo32-VERSION.zip: its file list (the compiled help
+  file marvo32.chm among them), VERSION as in extlib/version.rc, the
+  libraries byte for byte as built;
 - the HTML pages of Documents and of the archive's reference: every relative
   link leads to a file, every #anchor to an id on its page, no link still
   names a .md file, and every page can be reached from index.html.
@@ -110,9 +112,11 @@ def main(source, out):
         check(keys.get("icon", "").split(",")[0] == "autorun.exe", "autorun.inf: icon")
         check(keys.get("label"), "autorun.inf: label")
         check(keys.get("action"), "autorun.inf: action")
-        note = (cd / "Setup" / "README.txt").read_text()
-        for program in ("setup_velmora_sdk_lite_sk.exe", "setup_velmora_sdk_lite_en.exe"):
-            check(program in note, f"Setup note does not name {program}")
+        programs = {"setup_velmora_sdk_lite_sk.exe", "setup_velmora_sdk_lite_en.exe"}
+        setup = {p.name for p in (cd / "Setup").iterdir()}
+        check(setup == programs, f"Setup holds {sorted(setup)}, not the two setup programs")
+        for program in programs & setup:
+            check((cd / "Setup" / program).read_bytes()[:2] == b"MZ", f"Setup/{program}: no program")
         pages = check_pages(cd / "Documents", "Documents")
         md = {p.stem for p in (source / "docs" / "reference").glob("*.md")}
         wanted = {("index" if m == "README" else m) + ".html" for m in md}
@@ -126,13 +130,17 @@ def main(source, out):
             check(name in root, f"ISO: no {name} at the root ({sorted(root)})")
         check("Volume id    : 'VELMORA'" in listing.stderr + listing.stdout, "ISO: volume label")
         check(joliet(iso), "ISO: no Joliet volume descriptor")
+        listing = subprocess.run(["xorriso", "-indev", str(iso), "-ls", "/Setup"], check=True,
+                                 capture_output=True, text=True)
+        check(programs <= {l.strip("'") for l in listing.stdout.split()},
+              f"ISO: Setup holds {listing.stdout.split()}")
 
         archive = dist / f"marvo32-{version}.zip"
         check(archive.is_file(), f"no {archive.name}")
         top = f"marvo32-{version}/"
         with zipfile.ZipFile(archive) as z:
             names = set(z.namelist())
-            fixed = {"marvo32.fll", "marvo32w9.fll", "marvo32.h", "README.txt"}
+            fixed = {"marvo32.fll", "marvo32w9.fll", "marvo32.h", "marvo32.chm", "README.txt"}
             examples = {"examples/" + p.name for p in (source / "examples").glob("*.prg")}
             reference = {"reference/" + p for p in wanted}
             inside = {n[len(top):] for n in names if n.startswith(top)}
@@ -144,6 +152,7 @@ def main(source, out):
             for lib in ("marvo32.fll", "marvo32w9.fll"):
                 check(z.read(top + lib) == (out / lib).read_bytes(), f"zip: {lib} not as built")
             check(version in z.read(top + "README.txt").decode("ascii"), "zip: read-me version")
+            check(z.read(top + "marvo32.chm")[:4] == b"ITSF", "zip: marvo32.chm is no compiled help file")
             unpacked = work / "unpacked"
             z.extractall(unpacked)
         check_pages(unpacked / top / "reference", "zip reference")
