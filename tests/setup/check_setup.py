@@ -158,7 +158,8 @@ def clone(template, prefix):
                 if name in dirs:
                     dirs.remove(name)
             elif name in files:
-                shared = rel.parts[:2] == ("drive_c", "windows") and source.suffix.lower() in SHARED
+                shared = (rel.as_posix() + "/").startswith("drive_c/windows/") and \
+                    source.suffix.lower() in SHARED
                 if shared:
                     os.link(source, target)
                 else:
