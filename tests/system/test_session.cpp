@@ -142,6 +142,26 @@ TEST_F(SessionEnd, AnAlreadyEnabledPrivilegeStaysEnabled)
     }
 }
 
+// Windows 9x has no access tokens; its security functions are missing or
+// only stubs. The library looks them up when a request needs them: without
+// them the request still goes to Windows, once, with the same flags.
+TEST_F(SessionEnd, WithoutTheTokenFunctionsTheRequestGoesAheadWithoutThePrivilege)
+{
+    for (const char* missing :
+         {"OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges"}) {
+        pe::LookupPatch lookups(lib.module, {{missing, nullptr}});
+        ASSERT_TRUE(lookups.installed());
+        for (const SessionCase& c : kSessionCases) {
+            SCOPED_TRACE(std::string(c.function) + " without " + missing);
+            gExit = ExitRecord{};
+            EXPECT_TRUE(Logical(lib.call(c.function), true));
+            EXPECT_EQ(gExit.calls, 1);
+            EXPECT_EQ(gExit.flags, c.flags);
+            EXPECT_EQ(gExit.privilegeDuring & kEnabled, 0);
+        }
+    }
+}
+
 // --- Pause.
 
 struct SleepRecord {
