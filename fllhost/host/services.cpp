@@ -198,9 +198,11 @@ void WindowPutText(Host::Impl& h, Request& r, CallResult&)
     h.windows.putText(Signed(r.arg1), Text(r.arg2));
 }
 
+// _InKey: the time-out is signed (0: until a key comes); the second
+// argument, the cursor flag, has nothing to show on fllhost's console.
 void TimedWait(Host::Impl& h, Request& r, CallResult&)
 {
-    h.windows.wait(r.arg1);
+    r.arg1 = Unsigned(h.windows.wait(Signed(r.arg1)));
 }
 
 void RaiseHostError(Host::Impl&, Request& r, CallResult& result)

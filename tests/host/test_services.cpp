@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "host.h"
+#include "keyqueue.h"
 #include "signature.h"
 #include "testdir.h"
 
@@ -212,10 +213,10 @@ TEST(TextWindowsTest, TheBannerWindowOfTheLibrary)
 {
     Host host;
     ASSERT_TRUE(host.load(testing_support::Deliverable("marvo32.fll")));
-    host.windows().setWaiter([](uint32_t) {});
+    host.windows().setWaiter([](int32_t) { return 0; });
     fllhost::CallResult r = host.call("M_INFO", {Value::Int(3)});
     EXPECT_EQ(r.value, Value::Int(0));
-    EXPECT_EQ(host.windows().waits(), std::vector<uint32_t>{3000});
+    EXPECT_EQ(host.windows().waits(), std::vector<int32_t>{3000});
     std::vector<fllhost::TextWindow> all = host.windows().all();
     ASSERT_EQ(all.size(), 1u);
     const fllhost::TextWindow& w = all[0];
@@ -240,6 +241,42 @@ TEST(TextWindowsTest, TheBannerWindowOfTheLibrary)
         EXPECT_EQ(lines[i].substr(0, 3), "\u2551");
         EXPECT_EQ(lines[i].substr(lines[i].size() - 3), "\u2551");
     }
+}
+
+// TimedWait is the host's _InKey: 0 waits until a key comes, a negative
+// time-out only takes a key already waiting, a positive one ends early
+// when a key comes. Each key here is posted before the wait begins.
+TEST(TimedWait, WaitsForAKeyAsInKeyDoes)
+{
+    using namespace testing_support;
+    TextWindows windows;
+    ClearKeys();
+    EXPECT_EQ(windows.wait(-1), 0) << "no key: a negative time-out answers at once";
+    ASSERT_TRUE(PostKey(WM_CHAR, 'x'));
+    EXPECT_EQ(windows.wait(-1), 'x');
+    ASSERT_TRUE(PostKey(WM_KEYUP, 'Q'));
+    ASSERT_TRUE(PostKey(WM_CHAR, 'q'));
+    EXPECT_EQ(windows.wait(0), 'q') << "a key release is no key typed";
+    ASSERT_TRUE(PostKey(WM_KEYDOWN, 'A'));
+    EXPECT_EQ(windows.wait(0), 'A');
+    ASSERT_TRUE(PostKey(WM_KEYDOWN, VK_F1));
+    EXPECT_EQ(windows.wait(600000), VK_F1) << "no character: the virtual key code";
+    EXPECT_EQ(windows.wait(20), 0) << "the time ran out";
+    EXPECT_EQ(windows.waits(), (std::vector<int32_t>{-1, -1, 0, 0, 600000, 20}));
+}
+
+TEST(TimedWait, IsTheServiceTheLibraryAsksFor)
+{
+    using namespace testing_support;
+    Host host;
+    ASSERT_TRUE(host.load(testing_support::Deliverable("marvo32.fll")));
+    ClearKeys();
+    ASSERT_TRUE(PostKey(WM_CHAR, 'k'));
+    // A banner of ten minutes ends with the key that is already there.
+    fllhost::CallResult r = host.call("M_INFO", {Value::Int(600)});
+    EXPECT_EQ(r.value, Value::Int(0));
+    EXPECT_EQ(host.windows().waits(), std::vector<int32_t>{600000});
+    EXPECT_FALSE(KeyStillWaiting(WM_CHAR, 'k')) << "the wait took the key";
 }
 
 TEST(TextWindowsTest, RenderCutsAndPads)
