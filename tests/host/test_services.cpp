@@ -127,10 +127,32 @@ TEST(Memos, LiveInARealFileThatTheLibraryCanRead)
         EXPECT_EQ(std::string(buffer, 6), std::string("sec\0nd", 6));
         files.close(channel);
 
+        // As _FindMemo and _MemoSize: negative for a field that leads
+        // nowhere and for an empty memo.
         EXPECT_EQ(areas.locate(5, 7).offset, -WorkAreas::kNoField);
+        EXPECT_EQ(areas.locate(5, 7).length, -WorkAreas::kNoField);
         EXPECT_EQ(areas.locate(6, 0).offset, -WorkAreas::kNoTable);
+        EXPECT_EQ(areas.locate(6, 0).length, -WorkAreas::kNoTable);
+        EXPECT_LT(areas.locate(5, 1).offset, 0) << "never written";
+        EXPECT_LT(areas.locate(5, 1).length, 0);
+        ASSERT_TRUE(areas.writeMemo(5, "body", ""));
+        EXPECT_LT(areas.locate(5, 1).offset, 0) << "written empty";
+        EXPECT_LT(areas.locate(5, 1).length, 0);
+        std::string loaded;
+        EXPECT_EQ(areas.load(5, 0, loaded), 0);
+        EXPECT_EQ(loaded, std::string("sec\0nd", 6));
+        EXPECT_EQ(areas.load(5, 1, loaded), 0);
+        EXPECT_EQ(loaded, "");
+        EXPECT_EQ(areas.load(5, 7, loaded), WorkAreas::kNoField);
+        EXPECT_EQ(areas.load(6, 0, loaded), WorkAreas::kNoTable);
+        ASSERT_TRUE(areas.writeMemo(5, "notes", std::string(70000, 'x')));
+        EXPECT_EQ(areas.load(5, 0, loaded), 0);
+        EXPECT_EQ(loaded.size(), WorkAreas::kLoadLimit) << "_Load's limit";
         areas.skip(5, 5);
-        EXPECT_EQ(areas.locate(5, 0).length, 0) << "nothing at the end of the file";
+        EXPECT_LT(areas.locate(5, 0).offset, 0) << "nothing at the end of the file";
+        EXPECT_LT(areas.locate(5, 0).length, 0);
+        EXPECT_EQ(areas.load(5, 0, loaded), 0);
+        EXPECT_EQ(loaded, "");
     }
     EXPECT_FALSE(testing_support::FileExists(path)) << "the memo file goes with its table";
 }
