@@ -341,6 +341,9 @@ TEST(TypeStrings, AreReadLetterByLetter)
         {"I, I", {{'I', false}, {'I', false}}},
         {"C,.?,C,I", {{'C', false}, {'?', true}, {'C', false}, {'I', false}}},
         {"R,C", {{'R', false}, {'C', false}}},
+        // Without commas, as Microsoft's FoxInfo page writes them.
+        {"CN", {{'C', false}, {'N', false}}},
+        {"C.L.I", {{'C', false}, {'L', true}, {'I', true}}},
     };
     for (const TypesCase& c : cases) {
         std::vector<fllhost::ParamSpec> got = fllhost::ParseTypes(c.types);
@@ -350,6 +353,17 @@ TEST(TypeStrings, AreReadLetterByLetter)
             EXPECT_EQ(got[i].optional, c.wanted[i].second) << c.types;
         }
     }
+}
+
+TEST(TypeStrings, LettersWithoutCommasAreParametersToo)
+{
+    std::vector<Value> args{Value::Text("a"), Value::Int(3)};
+    EXPECT_EQ(fllhost::CheckArguments("F", 2, "CN", args), "");
+    EXPECT_EQ(args[1], Value::Num(3));
+    std::vector<Value> swapped{Value::Int(3), Value::Text("a")};
+    EXPECT_EQ(fllhost::CheckArguments("F", 2, "CN", swapped), "F: argument 1 must be C, not I");
+    std::vector<Value> one{Value::Text("a")};
+    EXPECT_EQ(fllhost::CheckArguments("F", 2, "C.N", one), "");
 }
 
 } // namespace
