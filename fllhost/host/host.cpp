@@ -215,7 +215,6 @@ void Host::unload()
 {
     if (!impl_->library.loaded())
         return;
-    impl_->bind();
     for (abi::HostFunction entry : impl_->onUnload)
         impl_->callRoutine(entry);
     impl_->onUnload.clear();
