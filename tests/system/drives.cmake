@@ -6,7 +6,7 @@ function(add_drives_test)
         ${CMAKE_CURRENT_SOURCE_DIR}/drive-prefix.sh ${CMAKE_CURRENT_BINARY_DIR}/drives-wineprefix)
     add_wine_test(test_drives
         SOURCES test_drives.cpp test_diskette.cpp test_floppy_steps.cpp test_drivespace.cpp
-                drivetest.cpp
+                test_rootdirs.cpp drivetest.cpp
         LIBS fllhost_core)
 endfunction()
 add_drives_test()
