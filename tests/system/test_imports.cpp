@@ -47,6 +47,25 @@ TEST(Imports, W9BuildNeedsNeitherTheWorkstationFunctionsNorSwscanf)
     }
 }
 
+// Functions that Windows 95 lacks and the library uses where they exist: it
+// binds them at first use and never lists them among its imports.
+const char* const kBoundAtFirstUse[] = {
+    "GetFinalPathNameByHandleA",
+    "GetFinalPathNameByHandleW",
+};
+
+TEST(Imports, FunctionsNewerThanWindows95AreBoundAtFirstUse)
+{
+    for (const char* name : {"marvo32.fll", "marvo32w9.fll"}) {
+        auto imports = pe::FileImports(Deliverable(name));
+        ASSERT_FALSE(imports.empty()) << name;
+        for (const pe::Import& i : imports) {
+            for (const char* newer : kBoundAtFirstUse)
+                EXPECT_NE(i.function, newer) << name << ": " << i.dll;
+        }
+    }
+}
+
 TEST(Imports, BothBuildsShareTheOtherFamiliesImports)
 {
     for (const char* name : {"marvo32.fll", "marvo32w9.fll"}) {
