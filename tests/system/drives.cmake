@@ -1,4 +1,5 @@
-# test_drives: drive information, the diskette test and diskette clearing.
+# test_drives: drive information, the diskette test and diskette clearing, and
+# directories named by a drive root.
 # It runs in a Wine prefix of its own, where drive-prefix.sh maps drive letters
 # to temporary folders for each run (the emulator is set for this target only).
 function(add_drives_test)
