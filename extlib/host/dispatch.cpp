@@ -107,8 +107,25 @@ void handOverTable(abi::HostMessage* m)
     m->value2 = abi::kInterfaceVersion;
 }
 
+// A thread the host never introduced with message 0 has no callback to
+// answer through and no HandleTable in which its parameters' texts could be
+// found. A function run there would read memory that is not its own and act
+// without being able to say so: it is not run at all, as if the host had
+// refused the call.
+bool introduced(const ThreadState* state)
+{
+    return state->callback && state->handles;
+}
+
+bool runsFunction(uint32_t code)
+{
+    return code == abi::kMsgCall || code == abi::kMsgCall2 || code == abi::kMsgCall11;
+}
+
 void act(ThreadState* state, abi::HostMessage* m)
 {
+    if (runsFunction(m->code) && !introduced(state))
+        return;
     switch (m->code) {
     case abi::kMsgLoad:
         state->handles = reinterpret_cast<abi::HandleTable*>(m->value1);

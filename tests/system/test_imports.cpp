@@ -168,7 +168,7 @@ TEST(Imports, W9BuildNeedsNeitherTheWorkstationFunctionsNorSwscanf)
 }
 
 // Looked up by name when called, never imported: Windows 95 has no IP Helper
-// library and Windows 9x no access tokens.
+// library, Windows 9x no access tokens, and final paths came with Vista.
 TEST(Imports, FunctionsSomeTargetsLackAreNotImported)
 {
     for (const char* name : {"marvo32.fll", "marvo32w9.fll"}) {
@@ -176,6 +176,8 @@ TEST(Imports, FunctionsSomeTargetsLackAreNotImported)
         EXPECT_FALSE(pe::ImportsFrom(imports, "iphlpapi.dll")) << name;
         for (const char* f : {"OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges"})
             EXPECT_FALSE(pe::Imports(imports, "advapi32.dll", f)) << name << ": " << f;
+        for (const char* f : {"GetFinalPathNameByHandleA", "GetFinalPathNameByHandleW"})
+            EXPECT_FALSE(pe::Imports(imports, "kernel32.dll", f)) << name << ": " << f;
     }
 }
 
