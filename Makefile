@@ -5,7 +5,7 @@ PREFIX  := $(CURDIR)/build/wineprefix
 WINE    := WINEPREFIX=$(PREFIX) WINEDEBUG=-all
 JOBS    ?= $(shell nproc)
 
-.PHONY: all setup build test demo dist bench clean format
+.PHONY: all setup build test compat demo dist bench clean format
 
 all: build
 
@@ -22,6 +22,12 @@ test: build
 	@tools/wine-prefix $(PREFIX) --up
 	@status=0; cd $(BUILD) && ctest --output-on-failure -j $(JOBS) || status=$$?; \
 	  cd $(CURDIR) && tools/wine-prefix $(PREFIX) --down; exit $$status
+
+# The library's suites, the examples and the tour in prefixes that report
+# Windows 98 (against marvo32w9) and Windows 2000 (against marvo32), and the
+# start menu's window tests on Windows 98.
+compat: build
+	@tools/compat $(BUILD)
 
 # Lays out the CD, shows the start menu from it (on a virtual display when
 # there is none; the screenshot goes to build/demo) and runs the tour.

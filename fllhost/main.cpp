@@ -100,8 +100,10 @@ int main(int argc, char** argv)
             going = run.run(s);
     if (going && !o.script.empty() && !runScript(run, o.script)) {
         run.finish();
+        run.quit();
         return fllhost::script::Interpreter::kStopped;
     }
     run.finish();
+    run.quit();
     return run.status();
 }

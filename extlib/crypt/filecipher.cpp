@@ -95,6 +95,17 @@ bool isInputFile(std::FILE* input, const char* name)
     return sameFileIdentity(in, output.get());
 }
 
+// Windows refuses to open a read-only file for writing. Wine run by root
+// opens it all the same (Unix lets root write any file, and Wine keeps the
+// attribute in the file's mode), so the attribute is honoured here first.
+bool isReadOnlyFile(const char* name)
+{
+    const DWORD attributes = GetFileAttributesA(name);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+               FILE_ATTRIBUTE_READONLY;
+}
+
 // Reports the step of the stream that failed.
 void reportStreamStep(StreamStep step, const Wording& wording, DWORD cipherCode)
 {
@@ -125,6 +136,10 @@ bool cipherFile(const char* inputName, const char* outputName, Direction directi
     }
     if (isInputFile(input.get(), outputName)) {
         ReportError(wording.sameFile, ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (isReadOnlyFile(outputName)) {
+        ReportError(wording.openOutput, ERROR_ACCESS_DENIED);
         return false;
     }
     Stream output(outputName, "wb");

@@ -39,11 +39,10 @@ void showText(uint32_t window, char* text)
     RequestService(abi::kSvcWindowPutText, window, Arg(text));
 }
 
-// A negative time would be a wait of about seven weeks; a huge one would wrap.
+// The host's wait is its key wait, whose time-out is signed: a huge time
+// would turn negative, so it is cut to what the wait can hold.
 uint32_t waitMilliseconds(int32_t seconds)
 {
-    if (seconds <= 0)
-        return 0;
     return seconds > INT32_MAX / 1000 ? INT32_MAX / 1000 * 1000u : seconds * 1000u;
 }
 
@@ -53,10 +52,14 @@ HOST_FUNCTION(M_INFO)
 {
     char banner[sizeof kBanner];
     std::memcpy(banner, kBanner, sizeof kBanner);
+    const int32_t seconds = ParamInteger(pb, 1);
     uint32_t window = defineWindow();
     if (window != 0)
         showText(window, banner);
-    TimedWait(waitMilliseconds(ParamInteger(pb, 1)));
+    // The host waits for a key when asked for no time at all, so no time
+    // means no wait.
+    if (seconds > 0)
+        TimedWait(waitMilliseconds(seconds));
     RequestService(abi::kSvcWindowSetState, window, 1);
     ReturnInteger(0, 1);
 }

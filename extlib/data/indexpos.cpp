@@ -51,14 +51,16 @@ bool offTable(int32_t t, int32_t count)
     return t < 1 || t > count;
 }
 
-// Step by step from the first record. A current record that the active
-// order leaves out is never met: the walk ends past the last record (or
-// after count positions) with position 0.
+// Step by step from the first record. At the end of the file the current
+// record is the place past the last record, count + 1, which the walk meets
+// with its step off the last record; the table then stays at the end. A
+// current record that the active order leaves out is never met: the walk
+// ends past the last record (or after count + 1 positions) with position 0.
 int32_t walkFromTop(int32_t w, int32_t r, int32_t count)
 {
     int32_t k = 1;
     for (int32_t t = GoFirst(w); t != r; t = SkipRecords(w, 1)) {
-        if (offTable(t, count) || k >= count)
+        if (offTable(t, count) || k > count)
             return 0;
         ++k;
     }

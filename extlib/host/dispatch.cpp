@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "handles.h"
+#include "lock.h"
 #include "services.h"
 #include "table.h"
 
@@ -21,23 +22,21 @@ namespace {
 // Guards the ThreadState list and the TLS index, nothing else.
 class Registry {
   public:
-    Registry() { InitializeCriticalSection(&lock_); }
+    Registry() = default;
     ~Registry()
     {
-        EnterCriticalSection(&lock_);
+        Locked guard(lock_);
         freeAll();
         if (tls_ != TLS_OUT_OF_INDEXES)
             TlsFree(tls_);
         tls_ = TLS_OUT_OF_INDEXES;
-        LeaveCriticalSection(&lock_);
-        DeleteCriticalSection(&lock_);
     }
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
     bool attach(HMODULE module)
     {
-        Guard guard(lock_);
+        Locked guard(lock_);
         DisableThreadLibraryCalls(module);
         module_ = module;
         tls_ = TlsAlloc();
@@ -48,7 +47,7 @@ class Registry {
 
     void detach()
     {
-        Guard guard(lock_);
+        Locked guard(lock_);
         freeAll();
     }
 
@@ -62,17 +61,11 @@ class Registry {
     {
         if (ThreadState* state = current())
             return state;
-        Guard guard(lock_);
+        Locked guard(lock_);
         return enterLocked();
     }
 
   private:
-    struct Guard {
-        explicit Guard(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
-        ~Guard() { LeaveCriticalSection(&cs_); }
-        CRITICAL_SECTION& cs_;
-    };
-
     ThreadState* enterLocked()
     {
         if (tls_ == TLS_OUT_OF_INDEXES)
@@ -100,7 +93,7 @@ class Registry {
             TlsSetValue(tls_, nullptr);
     }
 
-    CRITICAL_SECTION lock_;
+    CriticalSection lock_;
     DWORD tls_ = TLS_OUT_OF_INDEXES;
     ThreadState* head_ = nullptr;
     HMODULE module_ = nullptr;
@@ -114,8 +107,25 @@ void handOverTable(abi::HostMessage* m)
     m->value2 = abi::kInterfaceVersion;
 }
 
+// A thread the host never introduced with message 0 has no callback to
+// answer through and no HandleTable in which its parameters' texts could be
+// found. A function run there would read memory that is not its own and act
+// without being able to say so: it is not run at all, as if the host had
+// refused the call.
+bool introduced(const ThreadState* state)
+{
+    return state->callback && state->handles;
+}
+
+bool runsFunction(uint32_t code)
+{
+    return code == abi::kMsgCall || code == abi::kMsgCall2 || code == abi::kMsgCall11;
+}
+
 void act(ThreadState* state, abi::HostMessage* m)
 {
+    if (runsFunction(m->code) && !introduced(state))
+        return;
     switch (m->code) {
     case abi::kMsgLoad:
         state->handles = reinterpret_cast<abi::HandleTable*>(m->value1);

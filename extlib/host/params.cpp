@@ -22,12 +22,33 @@ uint32_t characterToHandle(const abi::HostValue& value)
     return copy.release();
 }
 
+// A loaded text's handle is the library's to free; any other value lives in
+// the record itself, and its handle field holds nothing of ours to free.
+uint32_t loadedToHandle(const abi::HostValue& reference, uint32_t& size)
+{
+    abi::HostValue value{};
+    if (int32_t r = LoadVariable(reference, value))
+        RaiseHostError(-r);
+    if (value.kind != 'C')
+        return 0;
+    OwnedHandle text(value.handle);
+    if (!ResizeHandle(text.get(), value.length + 1))
+        RaiseHostError(kErrNoMemory);
+    static_cast<char*>(HandleToPointer(text.get()))[value.length] = '\0';
+    size = value.length;
+    return text.release();
+}
+
+// The host answers an empty memo and a field that is no memo alike, with a
+// negative offset; loading the field tells them apart: an empty memo loads
+// as the empty text, another field as its value, and a reference that leads
+// nowhere fails with the host's error number.
 uint32_t memoToHandle(const abi::HostValue& reference, uint32_t& size)
 {
     int32_t channel = MemoFileChannel(reference.where());
     int32_t offset = MemoOffset(reference);
     if (offset < 0)
-        RaiseHostError(offset);
+        return loadedToHandle(reference, size);
     int32_t length = MemoLength(reference);
     if (length < 0)
         RaiseUserError("Invalid memo size\n");
@@ -38,23 +59,6 @@ uint32_t memoToHandle(const abi::HostValue& reference, uint32_t& size)
         RaiseUserError("Error reading memo field\n");
     lock.data()[length] = '\0';
     size = static_cast<uint32_t>(length);
-    return text.release();
-}
-
-uint32_t variableToHandle(const abi::HostValue& reference, uint32_t& size)
-{
-    abi::HostValue value{};
-    if (int32_t r = LoadVariable(reference, value))
-        RaiseHostError(-r);
-    if (value.kind != 'C') {
-        FreeHandle(value.handle);
-        return 0;
-    }
-    OwnedHandle text(value.handle);
-    if (!ResizeHandle(text.get(), value.length + 1))
-        RaiseHostError(kErrNoMemory);
-    static_cast<char*>(HandleToPointer(text.get()))[value.length] = '\0';
-    size = value.length;
     return text.release();
 }
 
@@ -80,7 +84,7 @@ uint32_t ParamToTextHandle(abi::ParamBlock* pb, int index, uint32_t* length)
         handle = characterToHandle(value);
         break;
     case 'R':
-        handle = value.where() > 0 ? memoToHandle(value, size) : variableToHandle(value, size);
+        handle = value.where() > 0 ? memoToHandle(value, size) : loadedToHandle(value, size);
         break;
     default:
         break;

@@ -49,9 +49,10 @@ class LockedText {
 std::string ParamString(const abi::ParamBlock* pb, int n);
 
 // A new handle holding the text of parameter `index` (from 0) and a
-// terminator: a character value, a memo field or a character variable.
-// Returns 0 for other kinds; the caller frees the handle. When length is
-// given it receives the text's full length, zero bytes included.
+// terminator: a character value, a memo field (an empty memo gives the empty
+// text) or a character variable. Returns 0 for other kinds; the caller frees
+// the handle. When length is given it receives the text's full length, zero
+// bytes included.
 uint32_t ParamToTextHandle(abi::ParamBlock* pb, int index, uint32_t* length = nullptr);
 
 // Copies length bytes of the handle's payload to destination and terminates them.

@@ -9,8 +9,9 @@ uint32_t RequestService(uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3, ui
                         uint32_t a5)
 {
     ThreadState* state = CurrentThread();
-    // A thread the host never introduced (no message 0) has no one to ask:
-    // the call ends as if the host had refused.
+    // DispatchAPI runs no function on a thread the host never introduced
+    // (no message 0); should one ask all the same, there is no one to ask,
+    // and the call ends as if the host had refused.
     if (!state || !state->callback)
         throw HostRaised{code};
     abi::HostRequest request{a1, a2, a3, a4, code, 0, a5};

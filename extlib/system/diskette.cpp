@@ -1,7 +1,7 @@
 // M_FDTESTW (the device-level read and rewrite test of a diskette, run by
 // floppytest.h on the real volume) and M_FDCLEARW (deletes every file and
 // subdirectory below the root of drive A: or B:, hidden and system entries
-// excepted, and counts what it removed).
+// and links excepted, and counts what it removed).
 #include <windows.h>
 
 #include <cctype>
@@ -119,12 +119,61 @@ bool isDotEntry(const char* name)
     return std::string(name) == "." || std::string(name) == "..";
 }
 
-// A directory reached through a reparse point (a junction, a mount point)
-// is not part of this tree: its target is never walked.
-bool isReparsePoint(const std::string& path)
+using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+// GetFinalPathNameByHandleA exists from Windows Vista on, the first Windows
+// with symbolic links to files; bound at first use so that the library still
+// loads on Windows 95.
+FinalPathFn finalPathFunction()
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    static const FinalPathFn function = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    return function;
+}
+
+// Where the entry at `path` really lies, as a plain DOS path; empty when
+// this Windows cannot tell.
+std::string finalPath(const std::string& path)
+{
+    const FinalPathFn final = finalPathFunction();
+    if (!final)
+        return std::string();
+    KernelHandle entry;
+    entry.reset(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (entry.get() == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string name(MAX_PATH, '\0');
+    DWORD length = final(entry.get(), &name[0], static_cast<DWORD>(name.size()), 0);
+    if (length >= name.size()) {
+        name.assign(length + 1, '\0');
+        length = final(entry.get(), &name[0], static_cast<DWORD>(name.size()), 0);
+    }
+    if (length == 0 || length >= name.size())
+        return std::string();
+    name.resize(length);
+    if (name.compare(0, 8, "\\\\?\\UNC\\") == 0)
+        return "\\\\" + name.substr(8);
+    if (name.compare(0, 4, "\\\\?\\") == 0)
+        return name.substr(4);
+    return name;
+}
+
+// An entry that leads elsewhere: a reparse point (a symbolic link, a
+// junction, a mount point) or a name whose file lies at another path. Its
+// target is not part of the diskette, so it is neither entered nor removed:
+// removing a link can remove what it points to (Wine removes the target of
+// a Unix link, and shows a link to a file as the file itself; only the
+// final path tells).
+bool leadsElsewhere(const std::string& path, unsigned attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return true;
+    const DWORD current = GetFileAttributesA(path.c_str());
+    if (current != INVALID_FILE_ATTRIBUTES && (current & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    const std::string final = finalPath(path);
+    return !final.empty() && lstrcmpiA(final.c_str(), path.c_str()) != 0;
 }
 
 // A read-only file loses the attribute only to be deleted: one that still
@@ -159,11 +208,10 @@ uint32_t clearDirectory(const std::string& directory, bool clearReadOnly)
         if ((entry.attrib & _A_SUBDIR) && isDotEntry(entry.name))
             continue;
         const std::string path = directory + "\\" + entry.name;
-        if (path.size() > kLongestPath)
+        if (path.size() > kLongestPath || leadsElsewhere(path, entry.attrib))
             continue;
         if (entry.attrib & _A_SUBDIR) {
-            if (!isReparsePoint(path))
-                removed += clearDirectory(path, clearReadOnly);
+            removed += clearDirectory(path, clearReadOnly);
             if (_rmdir(path.c_str()) == 0)
                 ++removed;
             continue;

@@ -5,10 +5,10 @@
 // answers 0 (1 from M_DRVTYPE), never a host error.
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 
 #include "host/functions.h"
+#include "host/lock.h"
 #include "host/params.h"
 #include "host/results.h"
 #include "host/services.h"
@@ -56,6 +56,10 @@ double byteSpace(const abi::ParamBlock* pb, drives::Selector selector)
     return drives::ByteSpace(selector, {callerFree.QuadPart, total.QuadPart, free.QuadPart});
 }
 
+// Every call tests with the same file name: two threads testing at once
+// would each find the other's file open and report the drive read-only.
+CriticalSection fileTestLock;
+
 // The drive type, raised by 100 when the host cannot create and open the
 // test file in the root. No file test where the root does not exist.
 int32_t driveType(const std::string& root)
@@ -65,10 +69,7 @@ int32_t driveType(const std::string& root)
     const int32_t type = static_cast<int32_t>(GetDriveTypeA(root.c_str()));
     if (type == DRIVE_NO_ROOT_DIR)
         return type;
-    // Every call tests with the same file name: two threads testing at once
-    // would each find the other's file open and report the drive read-only.
-    static std::mutex fileTest;
-    std::lock_guard<std::mutex> oneAtATime(fileTest);
+    Locked oneAtATime(fileTestLock);
     const int32_t channel = FileOpen((root + kTestFile).c_str(), kCreateMode, kCreateFlag);
     if (channel < 0)
         return type + kFileTestFailed;

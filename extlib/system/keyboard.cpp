@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <initializer_list>
 
 #include "host/functions.h"
@@ -23,11 +22,13 @@ using namespace marvo;
 constexpr int kLayoutNameSize = 12;
 constexpr DWORD kWaitStepMs = 100;
 
-// Codes outside the 256-entry table name no key, which is never held down.
+// Codes outside the 256-entry table name no key, which is never held down;
+// nor is any key when the state cannot be read.
 bool keysHeld(std::initializer_list<int32_t> keys)
 {
-    BYTE state[256];
-    GetKeyboardState(state);
+    BYTE state[256] = {};
+    if (!GetKeyboardState(state))
+        return false;
     for (int32_t key : keys) {
         if (key < 0 || key > 255 || !(state[key] & 0x80))
             return false;
@@ -37,18 +38,19 @@ bool keysHeld(std::initializer_list<int32_t> keys)
 
 // Tests first; then each round sleeps, takes one message from the thread's
 // queue and drops it (that brings the key state up to date), and compares the
-// clock. The deadline is computed in 64 bits so that a large time-out cannot
-// wrap round into the past.
+// time waited with the time-out. The tick count wraps every 49.7 days; the
+// time waited, taken as an unsigned difference, does not, and no time-out
+// (at most 2^31 - 1 ms) comes near that.
 bool waitForKeys(std::initializer_list<int32_t> keys, int32_t timeout)
 {
-    const int64_t deadline = static_cast<int64_t>(std::clock()) + timeout;
+    const DWORD start = GetTickCount();
     for (;;) {
         if (keysHeld(keys))
             return true;
         Sleep(kWaitStepMs);
         MSG message;
         GetMessageA(&message, nullptr, 0, 0);
-        if (timeout >= 0 && !(static_cast<int64_t>(std::clock()) < deadline))
+        if (timeout >= 0 && GetTickCount() - start >= static_cast<DWORD>(timeout))
             return false;
     }
 }

@@ -5,11 +5,14 @@
 // Shutting down, restarting and powering off need the shutdown privilege on
 // Windows NT and later, and a host process does not hold it enabled: it is
 // enabled for the one call and the token's previous state restored after it.
-// Where there is no token (Windows 9x) the request goes ahead without it.
+// Where there is no token (Windows 9x, whose security functions are only
+// stubs or missing) the request goes ahead without it; the token functions
+// are looked up when needed, so the library loads there.
 #include <windows.h>
 
 #include "host/functions.h"
 #include "host/results.h"
+#include "system/laterapi.h"
 
 namespace {
 
@@ -21,11 +24,28 @@ constexpr UINT kShutdown = EWX_SHUTDOWN;
 constexpr UINT kReboot = EWX_REBOOT;
 constexpr UINT kPowerOff = EWX_SHUTDOWN | EWX_POWEROFF;
 
+// The NT security functions the privilege needs, or nulls where a function
+// is missing.
+struct TokenApi {
+    using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+    using LookupPrivilege = BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID);
+    using AdjustPrivileges = BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD,
+                                           PTOKEN_PRIVILEGES, PDWORD);
+
+    LoadedModule advapi{"advapi32.dll"};
+    OpenToken openToken = advapi.find<OpenToken>("OpenProcessToken");
+    LookupPrivilege lookupPrivilege = advapi.find<LookupPrivilege>("LookupPrivilegeValueA");
+    AdjustPrivileges adjustPrivileges = advapi.find<AdjustPrivileges>("AdjustTokenPrivileges");
+
+    bool complete() const { return openToken && lookupPrivilege && adjustPrivileges; }
+};
+
 class TokenHandle {
   public:
-    TokenHandle()
+    explicit TokenHandle(const TokenApi& api)
     {
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &handle_))
+        if (!api.complete() ||
+            !api.openToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &handle_))
             handle_ = nullptr;
     }
     ~TokenHandle()
@@ -52,10 +72,10 @@ class ShutdownPrivilege {
         wanted.PrivilegeCount = 1;
         wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
         if (!token_.get() ||
-            !LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &wanted.Privileges[0].Luid))
+            !api_.lookupPrivilege(nullptr, SE_SHUTDOWN_NAME, &wanted.Privileges[0].Luid))
             return;
         DWORD size = 0;
-        adjusted_ = AdjustTokenPrivileges(token_.get(), FALSE, &wanted, sizeof previous_,
+        adjusted_ = api_.adjustPrivileges(token_.get(), FALSE, &wanted, sizeof previous_,
                                           &previous_, &size) != FALSE;
     }
     ~ShutdownPrivilege()
@@ -63,13 +83,14 @@ class ShutdownPrivilege {
         // previous_ lists only what the call changed: empty when the privilege
         // was enabled already, so nothing is undone then.
         if (adjusted_)
-            AdjustTokenPrivileges(token_.get(), FALSE, &previous_, 0, nullptr, nullptr);
+            api_.adjustPrivileges(token_.get(), FALSE, &previous_, 0, nullptr, nullptr);
     }
     ShutdownPrivilege(const ShutdownPrivilege&) = delete;
     ShutdownPrivilege& operator=(const ShutdownPrivilege&) = delete;
 
   private:
-    TokenHandle token_;
+    TokenApi api_;
+    TokenHandle token_{api_};
     TOKEN_PRIVILEGES previous_{};
     bool adjusted_ = false;
 };

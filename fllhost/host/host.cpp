@@ -162,9 +162,22 @@ Host::Host(uint16_t handleCapacity, uint16_t slotCapacity)
 {
 }
 
+CallResult Host::Impl::callRoutine(abi::HostFunction entry)
+{
+    CallResult result;
+    abi::HostMessage m{};
+    m.code = abi::kMsgCall;
+    m.function = reinterpret_cast<uint32_t>(entry);
+    ActiveScope scope(*this, result);
+    dispatch(m);
+    return result;
+}
+
 Host::~Host()
 {
-    // Files and tables close before the library and the folder go.
+    // The library's unload routines may still use the tables and files;
+    // they close before the folder goes.
+    unload();
     impl_->workAreas.closeAll();
     impl_->files.closeAll();
 }
@@ -173,10 +186,41 @@ bool Host::load(const std::string& path, std::string* error)
 {
     if (!impl_->library.load(path, error))
         return false;
-    for (const FunctionRow& row : impl_->library.rows())
-        impl_->functions.push_back(Function{row.name, row.count, row.types, row.entry});
+    std::vector<const FunctionRow*> onLoad;
+    for (const FunctionRow& row : impl_->library.rows()) {
+        if (row.count >= 0)
+            impl_->functions.push_back(
+                Function{row.name, static_cast<uint16_t>(row.count), row.types, row.entry});
+        else if (row.count == kCallOnLoad)
+            onLoad.push_back(&row);
+        else if (row.count == kCallOnUnload)
+            impl_->onUnload.push_back(row.entry);
+    }
     impl_->bind();
+    for (const FunctionRow* row : onLoad) {
+        const CallResult r = impl_->callRoutine(row->entry);
+        if (!r.raised())
+            continue;
+        if (error)
+            *error = row->name + " stopped the load: " +
+                     (r.userRaised ? r.userError : "error " + std::to_string(r.hostError));
+        impl_->onUnload.clear();
+        unload();
+        return false;
+    }
     return true;
+}
+
+void Host::unload()
+{
+    if (!impl_->library.loaded())
+        return;
+    for (abi::HostFunction entry : impl_->onUnload)
+        impl_->callRoutine(entry);
+    impl_->onUnload.clear();
+    impl_->functions.clear();
+    impl_->library.unload();
+    impl_->id = gNextHostId++;
 }
 
 bool Host::loaded() const

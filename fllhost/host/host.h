@@ -31,9 +31,14 @@ class Host {
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
-    // Loads the library and reads its function table on the calling thread.
+    // Loads the library and reads its function table on the calling thread,
+    // then calls the table's CALLONLOAD routines there. An error one of them
+    // raises fails the load: the library is freed again.
     bool load(const std::string& path, std::string* error = nullptr);
     bool loaded() const;
+    // Calls the CALLONUNLOAD routines on the calling thread and frees the
+    // library (the destructor does so too).
+    void unload();
 
     struct Function {
         std::string name;
@@ -41,6 +46,8 @@ class Host {
         std::string types;
         abi::HostFunction entry = nullptr;
     };
+    // The rows a program may call by name: INTERNAL, CALLONLOAD and
+    // CALLONUNLOAD rows (any negative count) are not among them.
     const std::vector<Function>& functions() const;
     const Function* find(const std::string& name) const; // any case; null when unknown
     const abi::TableHeader* header() const;

@@ -42,17 +42,20 @@ struct Host::Impl {
     const ThreadTables* findTables() const;
     void bind();
     void dispatch(abi::HostMessage& m);
+    // Calls a routine of the library with no parameters (message 1).
+    CallResult callRoutine(abi::HostFunction entry);
     void freeHandle(uint32_t handle);
     void print(const std::string& text);
 
     Host& self;
-    const uint64_t id;
+    uint64_t id; // a new one after each unload, so that threads bind again
     const uint16_t handleCapacity;
     const uint16_t slotCapacity;
 
     WorkFolder folder;
     Library library;
     std::vector<Host::Function> functions;
+    std::vector<abi::HostFunction> onUnload;
     Variables variables;
     FileChannels files;
     WorkAreas workAreas; // after files: its memo channels are closed through them

@@ -46,11 +46,20 @@ bool Library::load(const std::string& path, std::string* error)
     for (const abi::TableHeader* h = header_; h; h = h->next)
         for (uint16_t i = 0; i < h->count; ++i) {
             const abi::TableRow& row = h->rows[i];
-            rows_.push_back(FunctionRow{row.name ? row.name : "", row.count,
+            rows_.push_back(FunctionRow{row.name ? row.name : "", static_cast<int16_t>(row.count),
                                         row.types ? row.types : "", row.entry});
         }
     dispatch_ = entry;
     return true;
+}
+
+void Library::unload()
+{
+    dispatch_ = nullptr;
+    header_ = nullptr;
+    version_ = 0;
+    rows_.clear();
+    module_ = ModuleHandle();
 }
 
 } // namespace fllhost

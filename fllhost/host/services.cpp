@@ -31,7 +31,8 @@ const abi::HostValue& ValueAt(uint32_t address)
     return *reinterpret_cast<const abi::HostValue*>(address);
 }
 
-// A reference's locator: where (work area, or <= 0 for a variable) and the
+// A reference's locator: where (a work area, or -1 for a memory variable as
+// _FindVar fills it; the library takes any number below 1 for one) and the
 // 32-bit number after it at offset 4 (memo field index, or variable number).
 uint32_t Locator(const abi::HostValue& ref)
 {
@@ -101,15 +102,14 @@ void MemoOffset(Host::Impl& h, Request& r, CallResult&)
 
 void MemoLength(Host::Impl& h, Request& r, CallResult&)
 {
-    const WorkAreas::MemoSpot spot = Spot(h, ValueAt(r.arg1));
-    r.arg1 = Unsigned(spot.offset < 0 ? -1 : spot.length);
+    r.arg1 = Unsigned(Spot(h, ValueAt(r.arg1)).length);
 }
 
-// A variable's value as a HostValue; a text goes into a new handle that the
-// library owns from now on.
-int32_t FillVariable(Host::Impl& h, const Value& v, abi::HostValue& out)
+// A value into a HostValue, as _Load fills one: only the fields of its kind
+// are written. A text goes into a new handle that the library owns from now
+// on; no other kind gets a handle.
+int32_t FillValue(Host::Impl& h, const Value& v, abi::HostValue& out)
 {
-    std::memset(&out, 0, sizeof out);
     switch (v.kind) {
     case Value::Kind::Character:
         out.kind = 'C';
@@ -134,13 +134,20 @@ int32_t FillVariable(Host::Impl& h, const Value& v, abi::HostValue& out)
     }
 }
 
+// _Load: a memory variable, or a field of the current record of a work area.
 void LoadVariable(Host::Impl& h, Request& r, CallResult&)
 {
     const abi::HostValue& ref = ValueAt(r.arg1);
     auto& out = *reinterpret_cast<abi::HostValue*>(r.arg2);
+    if (ref.where() > 0) {
+        std::string text;
+        const int error = h.workAreas.load(ref.where(), Signed(Locator(ref)), text);
+        r.arg1 = error ? Unsigned(-error) : Unsigned(FillValue(h, Value::Text(text), out));
+        return;
+    }
     auto name = h.variables.refName(Locator(ref));
     auto value = name ? h.variables.get(*name) : std::nullopt;
-    r.arg1 = value ? Unsigned(FillVariable(h, *value, out)) : Unsigned(-Variables::kNotFound);
+    r.arg1 = value ? Unsigned(FillValue(h, *value, out)) : Unsigned(-Variables::kNotFound);
 }
 
 void FileOpen(Host::Impl& h, Request& r, CallResult&)
@@ -198,9 +205,11 @@ void WindowPutText(Host::Impl& h, Request& r, CallResult&)
     h.windows.putText(Signed(r.arg1), Text(r.arg2));
 }
 
+// _InKey: the time-out is signed (0: until a key comes); the second
+// argument, the cursor flag, has nothing to show on fllhost's console.
 void TimedWait(Host::Impl& h, Request& r, CallResult&)
 {
-    h.windows.wait(r.arg1);
+    r.arg1 = Unsigned(h.windows.wait(Signed(r.arg1)));
 }
 
 void RaiseHostError(Host::Impl&, Request& r, CallResult& result)
@@ -312,13 +321,14 @@ bool MakeArgument(Host::Impl& host, const Value& value, abi::HostValue& out)
             out.setWhere(static_cast<int16_t>(value.area));
             out.length = static_cast<uint32_t>(host.workAreas.fieldIndex(value.area, value.name));
         } else {
+            out.setWhere(-1); // _FindVar's "memory variable"
             out.length = host.variables.refId(value.name);
         }
         return true;
     case Value::Kind::Nothing:
         return true;
     default:
-        return FillVariable(host, value, out) == 0;
+        return FillValue(host, value, out) == 0;
     }
 }
 

@@ -7,25 +7,23 @@
 
 namespace fllhost {
 
+// FoxInfo's type strings are a letter per parameter ("CN" is a character
+// and a number); commas and blanks only separate them.
 std::vector<ParamSpec> ParseTypes(const std::string& types)
 {
     std::vector<ParamSpec> wanted;
-    ParamSpec want;
-    bool pending = false;
+    bool optional = false;
     for (char c : types) {
-        if (c == ',') {
-            wanted.push_back(want);
-            want = ParamSpec();
-            pending = false;
-        } else if (c == '.') {
-            want.optional = true;
-        } else if (!std::isspace(static_cast<unsigned char>(c))) {
-            want.kind = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            pending = true;
+        if (c == '.') {
+            optional = true;
+        } else if (c != ',' && !std::isspace(static_cast<unsigned char>(c))) {
+            wanted.push_back(ParamSpec{
+                static_cast<char>(std::toupper(static_cast<unsigned char>(c))), optional});
+            optional = false;
         }
     }
-    if (pending || want.optional)
-        wanted.push_back(want);
+    if (optional)
+        wanted.push_back(ParamSpec{'?', true});
     return wanted;
 }
 

@@ -15,7 +15,8 @@ struct ParamSpec {
     bool optional = false;
 };
 
-// One entry per letter of the type string; blanks are ignored.
+// One entry per letter of the type string, with or without commas between
+// the letters; blanks are ignored.
 std::vector<ParamSpec> ParseTypes(const std::string& types);
 
 // "" when the arguments fit the row; otherwise the refusal's text. A number

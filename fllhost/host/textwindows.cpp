@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "keywait.h"
+
 namespace fllhost {
 
 int TextWindows::define(int left, int top, int right, int bottom, std::string border,
@@ -87,27 +89,24 @@ void TextWindows::clear()
     waits_.clear();
 }
 
-void TextWindows::wait(uint32_t milliseconds)
+int32_t TextWindows::wait(int32_t timeout)
 {
-    std::function<void(uint32_t)> waiter;
+    std::function<int32_t(int32_t)> waiter;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        waits_.push_back(milliseconds);
+        waits_.push_back(timeout);
         waiter = waiter_;
     }
-    if (waiter)
-        waiter(milliseconds);
-    else
-        Sleep(milliseconds);
+    return waiter ? waiter(timeout) : WaitForKey(timeout);
 }
 
-void TextWindows::setWaiter(std::function<void(uint32_t)> waiter)
+void TextWindows::setWaiter(std::function<int32_t(int32_t)> waiter)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     waiter_ = std::move(waiter);
 }
 
-std::vector<uint32_t> TextWindows::waits() const
+std::vector<int32_t> TextWindows::waits() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return waits_;

@@ -1,7 +1,7 @@
 // Text windows of the stand-in host (WindowDefine, WindowSetState,
-// WindowSetup, WindowPutText) and TimedWait. The host keeps them; the
-// command-line front end draws them on the console as boxes. Safe to use
-// from several threads.
+// WindowSetup, WindowPutText) and TimedWait, the host's timed key wait. The
+// host keeps the windows; the command-line front end draws them on the
+// console as boxes. Safe to use from several threads.
 #pragma once
 
 #include <cstdint>
@@ -39,10 +39,12 @@ class TextWindows {
     std::vector<TextWindow> all() const; // in order of definition
     void clear();
 
-    // TimedWait: by default sleeps; tests may put a recorder in its place.
-    void wait(uint32_t milliseconds);
-    void setWaiter(std::function<void(uint32_t)> waiter);
-    std::vector<uint32_t> waits() const;
+    // TimedWait: by default waits for a key as _InKey does (keywait.h) and
+    // answers the key, 0 when none came; tests may put another waiter in its
+    // place. Every time-out asked for is recorded.
+    int32_t wait(int32_t timeout);
+    void setWaiter(std::function<int32_t(int32_t)> waiter);
+    std::vector<int32_t> waits() const;
 
     // Called after every change of a window (outside the lock).
     void setObserver(std::function<void(const TextWindow&)> observer);
@@ -61,8 +63,8 @@ class TextWindows {
     mutable std::mutex mutex_;
     std::map<int, TextWindow> windows_;
     int next_ = kFirstTextWindow;
-    std::vector<uint32_t> waits_;
-    std::function<void(uint32_t)> waiter_;
+    std::vector<int32_t> waits_;
+    std::function<int32_t(int32_t)> waiter_;
     std::function<void(const TextWindow&)> observer_;
 };
 

@@ -337,11 +337,31 @@ WorkAreas::MemoSpot WorkAreas::locate(int area, int field) const
     std::lock_guard<std::mutex> lock(mutex_);
     Table* t = find(area);
     if (!t)
-        return MemoSpot{-kNoTable, 0};
+        return MemoSpot{-kNoTable, -kNoTable};
     if (field < 0 || field >= static_cast<int>(t->fields.size()))
-        return MemoSpot{-kNoField, 0};
+        return MemoSpot{-kNoField, -kNoField};
     auto it = t->memos.find({t->recno(), field});
-    return it == t->memos.end() ? MemoSpot{} : it->second;
+    if (it == t->memos.end() || it->second.length == 0)
+        return MemoSpot{-kEmptyMemo, -kEmptyMemo};
+    return it->second;
+}
+
+int WorkAreas::load(int area, int field, std::string& text) const
+{
+    text.clear();
+    std::lock_guard<std::mutex> lock(mutex_);
+    Table* t = find(area);
+    if (!t)
+        return kNoTable;
+    if (field < 0 || field >= static_cast<int>(t->fields.size()))
+        return kNoField;
+    auto it = t->memos.find({t->recno(), field});
+    if (it == t->memos.end())
+        return 0;
+    text.resize(static_cast<size_t>(std::min<int64_t>(it->second.length, kLoadLimit)));
+    if (!text.empty() && !readAt(t->file.get(), it->second.offset, text))
+        text.clear();
+    return 0;
 }
 
 int WorkAreas::memoChannel(int area) const

@@ -22,6 +22,11 @@ class WorkAreas {
     // FoxPro's error numbers for a locator that leads nowhere.
     static constexpr int kNoTable = 52; // "No table is open in the current work area"
     static constexpr int kNoField = 12; // "Variable ... is not found"
+    // An empty memo is answered with a negative number too (_FindMemo,
+    // _MemoSize); Microsoft's pages give no number for it, this is fllhost's.
+    static constexpr int kEmptyMemo = 1;
+    // _Load gives at most this much of a memo field.
+    static constexpr size_t kLoadLimit = 65000;
 
     // Memo files are made in `folder` (a Windows path, no trailing separator needed).
     explicit WorkAreas(std::string folder);
@@ -71,12 +76,18 @@ class WorkAreas {
     std::string memoPath(int area) const; // "" when there is no table
 
     // Where the memo text of field `field` (an index) of the current record
-    // lies in the memo file. offset < 0 is a negated FoxPro error number.
+    // lies in the memo file, as _FindMemo and _MemoSize answer: a negated
+    // FoxPro error number in both when there is no such field, and for an
+    // empty memo (never written, written empty, or at the end of the file).
     struct MemoSpot {
         int64_t offset = 0;
         int64_t length = 0;
     };
     MemoSpot locate(int area, int field) const;
+    // The field's value as _Load gives it: 0 and its text (cut to
+    // kLoadLimit bytes; empty at the end of the file), else a FoxPro error
+    // number.
+    int load(int area, int field, std::string& text) const;
 
     // The channel the host opened over an area's memo file (0 when none yet).
     int memoChannel(int area) const;

@@ -83,6 +83,9 @@ std::string Interpreter::findLibrary(const std::string& path) const
 bool Interpreter::setLibrary(const std::string& path)
 {
     if (path.empty()) {
+        // The library's unload routines run first; what they print is shown.
+        host_->unload();
+        drainHostOutput();
         libraryPath_.clear();
         aliases_.clear(); // the tables go with the host
         host_->windows().setObserver(nullptr);
@@ -96,13 +99,24 @@ bool Interpreter::setLibrary(const std::string& path)
     if (host_->loaded())
         setLibrary("");
     std::string error;
-    if (!host_->load(found, &error)) {
+    const bool loaded = host_->load(found, &error);
+    drainHostOutput(); // what the library's load routines printed
+    if (!loaded) {
         report("Error: " + error);
         status_ = kStopped;
         return false;
     }
     libraryPath_ = found;
     return true;
+}
+
+void Interpreter::quit()
+{
+    if (!host_->loaded())
+        return;
+    setLibrary("");
+    if (!atLineStart_)
+        write("\n");
 }
 
 void Interpreter::write(const std::string& text)

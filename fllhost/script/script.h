@@ -42,6 +42,9 @@ class Interpreter {
     // Ends the output line, if one is open; a block still open is a syntax
     // error.
     void finish();
+    // As QUIT: releases the library, whose unload routines run, and ends the
+    // line of what they printed.
+    void quit();
 
     int status() const { return status_; }
     Host& host() { return *host_; }

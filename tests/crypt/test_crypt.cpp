@@ -9,13 +9,15 @@
 
 #include <cstdio>
 #include <functional>
-#include <random>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host.h"
 #include "model.h"
+#include "pe_imports.h"
 #include "testdir.h"
+#include "texts.h"
 
 using fllhost::CallResult;
 using fllhost::Host;
@@ -31,38 +33,9 @@ namespace {
 const size_t kMiB = 1024 * 1024;
 const std::vector<size_t> kLengths = {0, 1, 999, 1000, 1001, 2500, 3 * kMiB + 17};
 
-std::string randomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    // Zero bytes in the first few and at the end, whatever the seed.
-    for (size_t i = 0; i < n; i += 97)
-        s[i] = '\0';
-    return s;
-}
-
-// The message texts are written here in UTF-8 and converted to code page
-// 1250 by Windows, apart from how the library spells them.
-std::string cp1250(const std::string& utf8)
-{
-    int wide =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], wide);
-    int narrow = WideCharToMultiByte(1250, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(narrow), '\0');
-    WideCharToMultiByte(1250, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
-    return out;
-}
-
-std::string report(const std::string& utf8, unsigned code)
-{
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%x", code);
-    return cp1250(utf8 + "\nČíslo chyby " + hex + ".\n");
-}
+using crypt_tests::Cp1250;
+using crypt_tests::RandomBytes;
+using crypt_tests::Report;
 
 Value T(const std::string& s)
 {
@@ -137,16 +110,16 @@ TEST_F(Crypt, SessionKeyOfTheRawPasswordIsTheModelsKey)
         "heslo",
         std::string("\xe1\x80\0\x7f\xff", 5),
         std::string(255, 'p'),
-        randomBytes(256, 1),
-        randomBytes(257, 2),
-        randomBytes(1000, 3),
+        RandomBytes(256, 1),
+        RandomBytes(257, 2),
+        RandomBytes(1000, 3),
     };
     // Any second value skips the offset: false, zero, a text.
     const std::vector<Value> seconds = {Value::Bool(false), Value::Int(0), T("x")};
     for (size_t p = 0; p < passwords.size(); ++p) {
         ASSERT_TRUE(logical("M_CRPTINIT", {T(passwords[p]), seconds[p % seconds.size()]}));
         for (size_t n : {0, 1, 999, 1000, 1001, 2500}) {
-            std::string s = randomBytes(n, static_cast<unsigned>(n + p));
+            std::string s = RandomBytes(n, static_cast<unsigned>(n + p));
             EXPECT_TRUE(text("M_ENCRPTWX", {T(s)}) == model::Cipher(passwords[p], s))
                 << "password " << p << ", length " << n;
         }
@@ -185,8 +158,8 @@ TEST_F(Crypt, PasswordOffsetAddsOneSumToEverySignedByte)
 TEST_F(Crypt, SessionWithOnePasswordEqualsThePerCallKeyForEveryLength)
 {
     for (size_t length : {5, 255, 256, 257, 1000}) {
-        std::string pw = randomBytes(length, static_cast<unsigned>(length));
-        std::string s = randomBytes(2500, 7);
+        std::string pw = RandomBytes(length, static_cast<unsigned>(length));
+        std::string s = RandomBytes(2500, 7);
         ASSERT_TRUE(logical("M_CRPTINIT", {T(pw)}));
         EXPECT_EQ(text("M_ENCRPTWX", {T(s)}), enc(s, pw)) << length;
     }
@@ -205,7 +178,7 @@ TEST_F(Crypt, BothBuildsUseTheSameOffset)
 TEST_F(Crypt, StringsRoundTripWithAPassword)
 {
     for (size_t n : kLengths) {
-        std::string s = randomBytes(n, static_cast<unsigned>(n));
+        std::string s = RandomBytes(n, static_cast<unsigned>(n));
         std::string c = enc(s, "heslo");
         EXPECT_EQ(c.size(), n);
         if (n > 0) {
@@ -221,7 +194,7 @@ TEST_F(Crypt, StringsRoundTripWithTheSessionKey)
 {
     ASSERT_TRUE(logical("M_CRPTINIT", {T("heslo")}));
     for (size_t n : kLengths) {
-        std::string s = randomBytes(n, static_cast<unsigned>(n + 1));
+        std::string s = RandomBytes(n, static_cast<unsigned>(n + 1));
         std::string c = text("M_ENCRPTWX", {T(s)});
         EXPECT_TRUE(c == enc(s, "heslo")) << n;
         EXPECT_TRUE(text("M_ENCRPTWX", {T(s)}) == c) << "each call starts the key stream afresh";
@@ -274,7 +247,7 @@ class CryptMemo : public Crypt {
 TEST_F(CryptMemo, MemoFieldRoundTripsOnItsFullLength)
 {
     for (size_t n : {0, 1, 999, 1000, 1001, 2500, 2 * 1024 * 1024}) {
-        std::string s = randomBytes(n, static_cast<unsigned>(n + 2));
+        std::string s = RandomBytes(n, static_cast<unsigned>(n + 2));
         store(s);
         std::string c = text("M_MENCRPTW", {memo(), T("heslo")});
         EXPECT_TRUE(stored() == s) << "the field keeps its content";
@@ -323,7 +296,7 @@ TEST_F(CryptMemo, MemoReadFailuresUnwindWithoutLeaks)
 TEST_F(CryptMemo, MemoFieldRoundTripsWithTheSessionKey)
 {
     ASSERT_TRUE(logical("M_CRPTINIT", {T("heslo")}));
-    std::string s = std::string("abc\0def", 7) + randomBytes(3000, 4);
+    std::string s = std::string("abc\0def", 7) + RandomBytes(3000, 4);
     store(s);
     std::string c = text("M_MECRPTWX", {memo()});
     EXPECT_EQ(c, enc(s, "heslo"));
@@ -334,7 +307,7 @@ TEST_F(CryptMemo, MemoFieldRoundTripsWithTheSessionKey)
 TEST_F(CryptMemo, VariableRoundTripsOnItsFullLength)
 {
     for (size_t n : {size_t(0), size_t(1), size_t(1001), size_t(2500), 3 * kMiB}) {
-        std::string s = randomBytes(n, static_cast<unsigned>(n + 3));
+        std::string s = RandomBytes(n, static_cast<unsigned>(n + 3));
         host.variables().set("secret", T(s));
         std::string c = text("M_MENCRPTW", {Value::VarRef("secret"), T("heslo")});
         EXPECT_TRUE(c == enc(s, "heslo")) << n;
@@ -461,7 +434,7 @@ class CryptFile : public Crypt {
 TEST_F(CryptFile, FilesRoundTripWithAPassword)
 {
     for (size_t n : kLengths) {
-        std::string s = randomBytes(n, static_cast<unsigned>(n + 5));
+        std::string s = RandomBytes(n, static_cast<unsigned>(n + 5));
         WriteFile(path("a.bin"), s);
         WriteFile(path("b.bin"), "an older, longer content that goes away");
         ASSERT_TRUE(file("M_FENCRPTW", path("a.bin"), path("b.bin"), "heslo")) << n;
@@ -479,7 +452,7 @@ TEST_F(CryptFile, FilesRoundTripWithTheSessionKey)
 {
     ASSERT_TRUE(logical("M_CRPTINIT", {T("heslo")}));
     for (size_t n : kLengths) {
-        std::string s = randomBytes(n, static_cast<unsigned>(n + 6));
+        std::string s = RandomBytes(n, static_cast<unsigned>(n + 6));
         WriteFile(path("a.bin"), s);
         ASSERT_TRUE(fileX("M_FECRPTWX", path("a.bin"), path("b.bin")));
         EXPECT_TRUE(ReadFile(path("b.bin")) == enc(s, "heslo")) << n;
@@ -490,7 +463,7 @@ TEST_F(CryptFile, FilesRoundTripWithTheSessionKey)
 
 TEST_F(CryptFile, PasswordAndSessionKeysMeetAcrossTheFamily)
 {
-    std::string s = randomBytes(5000, 8);
+    std::string s = RandomBytes(5000, 8);
     WriteFile(path("a.bin"), s);
     ASSERT_TRUE(file("M_FENCRPTW", path("a.bin"), path("b.bin"), "heslo"));
     ASSERT_TRUE(logical("M_CRPTINIT", {T("heslo")}));
@@ -519,7 +492,7 @@ TEST_F(CryptFile, AMissingInputIsReportedAndNoOutputMade)
             args.push_back(T("heslo"));
         CallResult r = call(c.function, args);
         EXPECT_FALSE(r.value.logical);
-        EXPECT_EQ(takeOutput(), report(c.message, ERROR_FILE_NOT_FOUND)) << c.function;
+        EXPECT_EQ(takeOutput(), Report(c.message, ERROR_FILE_NOT_FOUND)) << c.function;
         EXPECT_FALSE(FileExists(path("out.bin")));
     }
 }
@@ -530,7 +503,7 @@ TEST_F(CryptFile, AnOutputInAMissingFolderIsReported)
     for (const char* f : {"M_FENCRPTW", "M_FDECRPTW"}) {
         EXPECT_FALSE(file(f, path("a.bin"), path("nowhere\\b.bin"), "heslo"));
         EXPECT_EQ(takeOutput(),
-                  report("Chyba při otvírání výstupního souboru!", ERROR_PATH_NOT_FOUND));
+                  Report("Chyba při otvírání výstupního souboru!", ERROR_PATH_NOT_FOUND));
     }
 }
 
@@ -555,7 +528,7 @@ TEST_F(CryptFile, WithoutASessionTheOutputIsEmptiedAndTheCipherStepReported)
             EXPECT_TRUE(FileExists(path("b.bin")));
             EXPECT_EQ(ReadFile(path("b.bin")), "");
             // A key that is no key: the provider refuses it as a bad parameter.
-            EXPECT_EQ(takeOutput(), report(c.message, ERROR_INVALID_PARAMETER)) << c.function;
+            EXPECT_EQ(takeOutput(), Report(c.message, ERROR_INVALID_PARAMETER)) << c.function;
         }
     }
 }
@@ -582,7 +555,7 @@ TEST_F(CryptFile, AShortPasswordRaises107AndTouchesNoFile)
 
 TEST_F(CryptFile, AnOutputThatIsTheInputIsRefusedByAnyName)
 {
-    std::string original = randomBytes(3000, 9);
+    std::string original = RandomBytes(3000, 9);
     std::string name = path("Long Input Name.bin");
     std::string link = path("link.bin");
     WriteFile(name, original);
@@ -618,7 +591,7 @@ TEST_F(CryptFile, AnOutputThatIsTheInputIsRefusedByAnyName)
             if (std::string(c.function).back() == 'W')
                 args.push_back(T("heslo"));
             EXPECT_FALSE(logical(c.function, args)) << other;
-            EXPECT_EQ(takeOutput(), report(c.message, ERROR_INVALID_PARAMETER)) << other;
+            EXPECT_EQ(takeOutput(), Report(c.message, ERROR_INVALID_PARAMETER)) << other;
             EXPECT_TRUE(ReadFile(name) == original) << c.function << " " << other;
         }
     }
@@ -643,12 +616,168 @@ TEST_F(CryptFile, AStopRaisedDuringAReportLeavesNoFileOpen)
     EXPECT_TRUE(DeleteFileA(path("b.bin").c_str())) << GetLastError();
 }
 
-// --- Messages ---------------------------------------------------------------
-
-TEST(CryptMessages, TheReportNamesTheCodeInLowerCaseHex)
+TEST_F(CryptFile, AReadOnlyOutputIsReportedAndKeepsItsContent)
 {
-    EXPECT_EQ(report("x", 87), cp1250("x\nČíslo chyby 57.\n"));
-    EXPECT_EQ(cp1250("Číslo"), "\xc8\xedslo");
+    const char* const functions[] = {"M_FENCRPTW", "M_FDECRPTW", "M_FECRPTWX", "M_FDCRPTWX"};
+    WriteFile(path("a.bin"), "data");
+    ASSERT_TRUE(logical("M_CRPTINIT", {T("heslo")}));
+    for (const char* f : functions) {
+        WriteFile(path("ro.bin"), "keep me");
+        ASSERT_TRUE(SetFileAttributesA(path("ro.bin").c_str(), FILE_ATTRIBUTE_READONLY));
+        std::vector<Value> args = {T(path("a.bin")), T(path("ro.bin"))};
+        if (std::string(f).back() == 'W')
+            args.push_back(T("heslo"));
+        EXPECT_FALSE(logical(f, args)) << f;
+        EXPECT_EQ(takeOutput(),
+                  Report("Chyba při otvírání výstupního souboru!", ERROR_ACCESS_DENIED))
+            << f;
+        EXPECT_EQ(ReadFile(path("ro.bin")), "keep me") << f;
+        ASSERT_TRUE(SetFileAttributesA(path("ro.bin").c_str(), FILE_ATTRIBUTE_NORMAL));
+    }
+}
+
+// --- Failed cipher calls ----------------------------------------------------
+
+// The provider's cipher calls, answered here: the failAt-th call fails with
+// `code`, every other goes to the provider.
+struct FailingCall {
+    int calls = 0;
+    int failAt = 0; // 0: none fails
+    DWORD code = 0;
+
+    bool failsNow()
+    {
+        if (++calls != failAt)
+            return false;
+        SetLastError(code);
+        return true;
+    }
+};
+
+using CryptEncryptFn = BOOL(WINAPI*)(HCRYPTKEY, HCRYPTHASH, BOOL, DWORD, BYTE*, DWORD*, DWORD);
+using CryptDecryptFn = BOOL(WINAPI*)(HCRYPTKEY, HCRYPTHASH, BOOL, DWORD, BYTE*, DWORD*);
+FailingCall gEncrypt;
+FailingCall gDecrypt;
+CryptEncryptFn gRealEncrypt = nullptr;
+CryptDecryptFn gRealDecrypt = nullptr;
+
+BOOL WINAPI AnsweredEncrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags, BYTE* data,
+                            DWORD* length, DWORD size)
+{
+    if (gEncrypt.failsNow())
+        return FALSE;
+    return gRealEncrypt(key, hash, final, flags, data, length, size);
+}
+
+BOOL WINAPI AnsweredDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags, BYTE* data,
+                            DWORD* length)
+{
+    if (gDecrypt.failsNow())
+        return FALSE;
+    return gRealDecrypt(key, hash, final, flags, data, length);
+}
+
+class CryptFailure : public CryptFile {
+  protected:
+    void SetUp() override
+    {
+        CryptFile::SetUp();
+        gEncrypt = FailingCall{};
+        gDecrypt = FailingCall{};
+        HMODULE module = GetModuleHandleA("marvo32.fll");
+        ASSERT_NE(module, nullptr);
+        encrypt_ =
+            std::make_unique<pe::ImportPatch>(module, "advapi32.dll", "CryptEncrypt",
+                                              reinterpret_cast<const void*>(&AnsweredEncrypt));
+        decrypt_ =
+            std::make_unique<pe::ImportPatch>(module, "advapi32.dll", "CryptDecrypt",
+                                              reinterpret_cast<const void*>(&AnsweredDecrypt));
+        ASSERT_TRUE(encrypt_->installed());
+        ASSERT_TRUE(decrypt_->installed());
+        gRealEncrypt = encrypt_->original<CryptEncryptFn>();
+        gRealDecrypt = decrypt_->original<CryptDecryptFn>();
+    }
+    void TearDown() override
+    {
+        encrypt_.reset();
+        decrypt_.reset();
+        CryptFile::TearDown();
+    }
+
+  private:
+    std::unique_ptr<pe::ImportPatch> encrypt_;
+    std::unique_ptr<pe::ImportPatch> decrypt_;
+};
+
+// The code of a failed step in lower-case hexadecimal, without leading
+// zeros, as the report shows it; the texts are written out here.
+TEST_F(CryptFailure, TheReportNamesTheCodeInLowerCaseHex)
+{
+    const struct {
+        DWORD code;
+        const char* hex;
+    } cases[] = {
+        {0, "0"},
+        {87, "57"},
+        {0x7B, "7b"},
+        {0xABC, "abc"},
+        {0x8009000B, "8009000b"},
+        {0xFFFFFFFF, "ffffffff"},
+    };
+    WriteFile(path("a.bin"), "data");
+    for (const auto& c : cases) {
+        gEncrypt = FailingCall{0, 1, c.code};
+        EXPECT_EQ(text("M_ENCRPTW", {T("abc"), T("heslo")}), "") << c.hex;
+        EXPECT_EQ(takeOutput(), crypt_tests::ReportWithHex("Error during CryptEncrypt.", c.hex));
+        gEncrypt = FailingCall{0, 1, c.code};
+        EXPECT_FALSE(file("M_FENCRPTW", path("a.bin"), path("b.bin"), "heslo")) << c.hex;
+        EXPECT_EQ(takeOutput(), crypt_tests::ReportWithHex("Chyba při CryptEncrypt.", c.hex));
+    }
+    EXPECT_EQ(Cp1250("Číslo"), "\xc8\xedslo");
+}
+
+// A session call that fails after its first chunk has used part of the
+// session key's stream; the next session call must still begin where a
+// fresh key begins (the model's cipher of the raw password).
+TEST_F(CryptFailure, AFailedSessionCallLeavesTheKeyStreamAtItsStart)
+{
+    enum class Kind { Text, Variable, File };
+    const struct {
+        const char* function;
+        Kind kind;
+        bool decrypt;
+        const char* message;
+    } cases[] = {
+        {"M_ENCRPTWX", Kind::Text, false, "Error during CryptEncrypt."},
+        {"M_DECRPTWX", Kind::Text, true, "Error during CryptDecrypt."},
+        {"M_MECRPTWX", Kind::Variable, false, "Error during CryptEncrypt."},
+        {"M_MDCRPTWX", Kind::Variable, true, "Error during CryptDecrypt."},
+        {"M_FECRPTWX", Kind::File, false, "Chyba při CryptEncrypt."},
+        {"M_FDCRPTWX", Kind::File, true, "Chyba během CryptDecrypt!"},
+    };
+    const std::string password = "session key";
+    const std::string probe = RandomBytes(1500, 21);
+    const std::string data = RandomBytes(2500, 22); // chunks of 1000, 1000 and 500
+    ASSERT_TRUE(logical("M_CRPTINIT", {T(password), Value::Bool(true)}));
+    for (const auto& c : cases) {
+        FailingCall& failing = c.decrypt ? gDecrypt : gEncrypt;
+        failing = FailingCall{0, 2, 0x8009000B};
+        if (c.kind == Kind::Text) {
+            EXPECT_EQ(text(c.function, {T(data)}), "") << c.function;
+        } else if (c.kind == Kind::Variable) {
+            host.variables().set("v", T(data));
+            EXPECT_EQ(text(c.function, {Value::VarRef("v")}), "") << c.function;
+        } else {
+            WriteFile(path("in.bin"), data);
+            EXPECT_FALSE(fileX(c.function, path("in.bin"), path("out.bin"))) << c.function;
+        }
+        EXPECT_EQ(takeOutput(), crypt_tests::ReportWithHex(c.message, "8009000b")) << c.function;
+        failing.failAt = 0;
+        EXPECT_TRUE(text("M_ENCRPTWX", {T(probe)}) == model::Cipher(password, probe))
+            << "after " << c.function;
+        EXPECT_TRUE(text("M_DECRPTWX", {T(model::Cipher(password, probe))}) == probe)
+            << "after " << c.function;
+    }
 }
 
 } // namespace

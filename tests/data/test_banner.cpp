@@ -1,4 +1,5 @@
-// M_INFO: the window services it asks for, with their arguments, the wait,
+// M_INFO: the window services it asks for, with their arguments, the wait
+// (none when no time is given: the host's wait would then wait for a key),
 // and its answer whatever the host's windows do.
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "host.h"
+#include "keyqueue.h"
 #include "testdir.h"
 
 using fllhost::CallResult;
@@ -121,18 +123,58 @@ TEST_F(Banner, WithoutAWindowItStillWaitsAndAnswersZero)
     EXPECT_EQ(seen[2].args[1], 1u);
 }
 
-TEST_F(Banner, WaitsAreNeverNegativeNorWrapped)
+TEST_F(Banner, NoTimeMeansNoWaitAndAHugeTimeIsCut)
 {
     const struct {
         int32_t seconds;
-        uint32_t wait;
-    } cases[] = {{0, 0}, {1, 1000}, {-1, 0}, {INT32_MIN, 0}, {INT32_MAX, 2147483000u}};
+        int32_t wait; // -1: no wait asked for
+    } cases[] = {{0, -1},
+                 {-1, -1},
+                 {INT32_MIN, -1},
+                 {1, 1000},
+                 {2147483, 2147483000},
+                 {2147484, 2147483000},
+                 {INT32_MAX, 2147483000}};
     for (const auto& c : cases) {
         seen.clear();
         CallResult r = info(c.seconds);
         EXPECT_EQ(r.value.integer, 0);
+        if (c.wait == -1) {
+            ASSERT_EQ(seen.size(), 5u) << c.seconds;
+            for (const Seen& s : seen)
+                EXPECT_NE(s.code, abi::kSvcTimedWait) << c.seconds;
+            EXPECT_EQ(seen[4].code, abi::kSvcWindowSetState) << "the banner still goes";
+            EXPECT_EQ(seen[4].args[1], 1u);
+            continue;
+        }
         ASSERT_EQ(seen.size(), 6u);
-        EXPECT_EQ(seen[4].args[0], c.wait) << c.seconds;
+        ASSERT_EQ(seen[4].code, abi::kSvcTimedWait);
+        // The host's time-out is signed: a positive number of seconds must
+        // never become a wait for a key (0) or a mere look (negative).
+        EXPECT_EQ(static_cast<int32_t>(seen[4].args[0]), c.wait) << c.seconds;
+    }
+}
+
+// Against the host's own key wait, which waits for a key when it is given
+// no time: a key posted before M_INFO(0) must still be waiting afterwards.
+TEST(BannerKeyWait, NoTimeLeavesTheKeysAlone)
+{
+    using namespace testing_support;
+    Host host;
+    ASSERT_TRUE(host.load(Deliverable("marvo32.fll")));
+    ClearKeys();
+    for (int32_t seconds : {0, -1, -3600, INT32_MIN}) {
+        ASSERT_TRUE(PostKey(WM_CHAR, 'z'));
+        CallResult r = host.call("M_INFO", {Value::Int(seconds)});
+        EXPECT_EQ(r.value, Value::Int(0, 1)) << seconds;
+        EXPECT_TRUE(KeyStillWaiting(WM_CHAR, 'z')) << seconds << ": the host waited for a key";
+    }
+    EXPECT_TRUE(host.windows().waits().empty());
+    const std::vector<fllhost::TextWindow> shown = host.windows().all();
+    ASSERT_EQ(shown.size(), 4u);
+    for (const fllhost::TextWindow& w : shown) {
+        EXPECT_NE(w.text.find("Marvo32"), std::string::npos);
+        EXPECT_EQ(w.state, 1) << "shown and taken away";
     }
 }
 

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "host.h"
+#include "runhost.h"
 #include "tabletwin.h"
 #include "testdir.h"
 
@@ -160,6 +161,82 @@ TEST_F(IndexPosition, AtTheEndTheHostsRecordNumberIsTheAnswer)
     EXPECT_EQ(call("M_IDXNO"), 301);
     EXPECT_TRUE(t.skips.empty());
 }
+
+// At the end of the file the position is the place past the last record,
+// count + 1, and the table stays there: walked or sampled alike.
+TEST_F(IndexPosition, AtTheEndBothFunctionsGiveCountPlusOneAndStay)
+{
+    for (int count : {1, 2, 5, 19, 20, 25, 100}) {
+        for (const char* fn : {"M_IDXNO", "M_IDXNOF"}) {
+            TableTwin t(count, shuffled(count, count * 3));
+            t.goEnd();
+            use(t);
+            EXPECT_EQ(call(fn), count + 1) << fn << " " << count;
+            EXPECT_TRUE(t.eof()) << fn << " " << count;
+            EXPECT_EQ(t.recordNumber(), count + 1) << fn << " " << count;
+        }
+    }
+}
+
+// The loop every FoxPro program writes, run by the delivered fllhost: the
+// position after each SKIP, until the end of the file ends the loop. A call
+// that moved the table back from the end would keep the loop going; the
+// script gives up after count + 3 rounds so that such a fault shows as
+// wrong output.
+std::string SkipLoopScript(const char* fn, int count)
+{
+    const std::string n = std::to_string(count);
+    return "SET LIBRARY TO marvo32\n"
+           "= MAKETABLE(1, " +
+           n +
+           ", \"shuffled 11\")\n"
+           "GO TOP\n"
+           "rounds = 0\n"
+           "DO WHILE !EOF()\n"
+           "    SKIP\n"
+           "    p = " +
+           fn +
+           "(1)\n"
+           "    rounds = rounds + 1\n"
+           "    ? rounds, p, EOF()\n"
+           "    IF rounds > " +
+           n +
+           " + 2\n"
+           "        EXIT\n"
+           "    ENDIF\n"
+           "ENDDO\n"
+           "? \"rounds\", rounds\n";
+}
+
+// Round i finds the table at position i + 1; the last round at the end.
+std::string SkipLoopOutput(int count)
+{
+    std::string out;
+    for (int i = 1; i <= count; ++i)
+        out +=
+            std::to_string(i) + " " + std::to_string(i + 1) + (i == count ? " .T." : " .F.") + "\n";
+    return out + "rounds " + std::to_string(count) + "\n";
+}
+
+class SkipLoop : public ::testing::TestWithParam<int> {};
+
+TEST_P(SkipLoop, EndsAtTheEndOfTheFileWithEitherFunction)
+{
+    const int count = GetParam();
+    for (const char* fn : {"M_IDXNO", "M_IDXNOF"}) {
+        testing_support::TempDir temp;
+        const testing_support::HostRun run =
+            testing_support::RunFllhost({"-"}, SkipLoopScript(fn, count), temp.path(), temp.path());
+        ASSERT_TRUE(run.started);
+        EXPECT_EQ(run.status, 0u) << fn << "\n" << run.output;
+        EXPECT_EQ(run.output, SkipLoopOutput(count)) << fn;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, SkipLoop, ::testing::Values(1, 5, 19, 20, 25),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param) + "_records";
+                         });
 
 TEST_F(IndexPosition, EmptyTableGivesZeroEverywhere)
 {

@@ -219,7 +219,7 @@ TEST_F(Run, BuiltIns)
 
 TEST_F(Run, TheBannerIsDrawnAsABox)
 {
-    script.host().windows().setWaiter([](uint32_t) {});
+    script.host().windows().setWaiter([](int32_t) { return 0; });
     const std::string shown = lines({"? 'x'", "? M_INFO(1)"});
     EXPECT_EQ(shown.substr(0, 2), "x\n");
     EXPECT_NE(shown.find(std::string(28, ' ') + "\u2554\u2550"), std::string::npos);

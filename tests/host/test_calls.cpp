@@ -4,6 +4,8 @@
 // inner call, and several threads calling at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <thread>
 #include <windows.h>
 
@@ -139,6 +141,13 @@ TEST_F(Calls, MemoFieldsAndVariablesAsText)
     EXPECT_EQ(host.handlesInUse(), 0) << "the loaded variable's handle went back";
 }
 
+bool Asked(const CallResult& r, uint32_t service)
+{
+    return std::find(r.services.begin(), r.services.end(), service) != r.services.end();
+}
+
+// The host answers an empty memo as FoxPro's _FindMemo and _MemoSize do,
+// with negative numbers; every memo function gives the empty string for it.
 TEST_F(Calls, EmptyMemosAndMemosAtTheEnd)
 {
     host.variables().set("empty", Value::Text(""));
@@ -146,16 +155,65 @@ TEST_F(Calls, EmptyMemosAndMemosAtTheEnd)
               Value::Text(""));
 
     auto& areas = host.workAreas();
-    ASSERT_TRUE(areas.create(1, 2, {"m"}));
-    for (int record : {1, 2}) {
-        ASSERT_TRUE(areas.go(1, record));
-        EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(1, "m"), Value::Text("password")}).value,
-                  Value::Text(""));
+    ASSERT_TRUE(areas.create(1, 3, {"m"}));
+    ASSERT_TRUE(areas.writeMemo(1, 2, "m", ""));
+    ASSERT_TRUE(host.call("M_CRPTINIT", {Value::Text("session")}).value.logical);
+    for (int record : {1, 2, 4}) {
+        if (record <= 3)
+            ASSERT_TRUE(areas.go(1, record));
+        else
+            areas.skip(1, 5); // at the end of the file every field is empty
+        const Value memo = Value::MemoRef(1, "m");
+        const CallResult results[] = {
+            host.call("M_MENCRPTW", {memo, Value::Text("password")}),
+            host.call("M_MDECRPTW", {memo, Value::Text("password")}),
+            host.call("M_MECRPTWX", {memo}),
+            host.call("M_MDCRPTWX", {memo}),
+        };
+        for (const CallResult& r : results) {
+            EXPECT_FALSE(r.raised()) << "record " << record << ": " << r.hostError << r.userError;
+            EXPECT_EQ(r.results, 1) << record;
+            EXPECT_EQ(r.value, Value::Text("")) << record;
+            EXPECT_TRUE(Asked(r, abi::kSvcMemoOffset)) << record;
+        }
     }
-    areas.skip(1, 5);
-    EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(1, "m"), Value::Text("password")}).value,
-              Value::Text(""))
-        << "at the end of the file every field is empty";
+    EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+// What the memo services answered negative for, the library asks _Load
+// about: a field that is no memo gives its text, a reference that leads
+// nowhere the host's error number.
+TEST_F(Calls, ANegativeMemoOffsetIsAskedOfLoad)
+{
+    const std::string plain = "a character field";
+    const Value expected =
+        host.call("M_ENCRPTW", {Value::Text(plain), Value::Text("password")}).value;
+    host.serviceHook = [&](abi::HostRequest& r) {
+        if (r.code == abi::kSvcMemoOffset || r.code == abi::kSvcMemoLength) {
+            r.arg1 = static_cast<uint32_t>(-9);
+            return true;
+        }
+        if (r.code != abi::kSvcLoadVariable)
+            return false;
+        auto& out = *reinterpret_cast<abi::HostValue*>(r.arg2);
+        out.kind = 'C';
+        out.length = static_cast<uint32_t>(plain.size());
+        abi::HostMessage m{};
+        m.code = abi::kMsgAllocHandle;
+        m.value1 = out.length;
+        host.send(m);
+        out.handle = m.value1;
+        m.code = abi::kMsgHandleToPointer;
+        host.send(m);
+        std::memcpy(reinterpret_cast<char*>(m.value1), plain.data(), plain.size());
+        r.arg1 = 0;
+        return true;
+    };
+    ASSERT_TRUE(host.workAreas().create(2, 1, {"m"}));
+    CallResult r = host.call("M_MENCRPTW", {Value::MemoRef(2, "m"), Value::Text("password")});
+    host.serviceHook = nullptr;
+    EXPECT_EQ(r.value, expected) << r.hostError << r.userError;
+    EXPECT_EQ(host.handlesInUse(), 0) << "the loaded text's handle went back";
 }
 
 TEST_F(Calls, ReferencesThatLeadNowhere)
@@ -169,15 +227,55 @@ TEST_F(Calls, ReferencesThatLeadNowhere)
             << name;
     EXPECT_EQ(
         host.call("M_MENCRPTW", {Value::VarRef("missing"), Value::Text("password")}).hostError, 12);
-    // A memo offset the host answers negative is raised as the number it is.
     EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(9, "m"), Value::Text("password")}).hostError,
-              -52)
+              52)
         << "no table in that work area";
     ASSERT_TRUE(host.workAreas().create(9, 1, {"m"}));
     EXPECT_EQ(host.call("M_MENCRPTW", {Value::MemoRef(9, "x"), Value::Text("password")}).hostError,
-              -12)
+              12)
         << "no such field";
     EXPECT_EQ(host.handlesInUse(), 0);
+}
+
+// _Load makes a handle only for a text: the handle field of a loaded number
+// is none of the library's business, whatever it holds.
+TEST_F(Calls, ALoadedNumberFreesNoHandle)
+{
+    abi::HostMessage m{};
+    m.code = abi::kMsgAllocHandle;
+    m.value1 = 8;
+    host.send(m);
+    const uint32_t hosts = m.value1; // a block the host keeps for itself
+    ASSERT_NE(hosts, 0u);
+    host.variables().set("n", Value::Num(12.5, 1));
+    host.serviceHook = [hosts](abi::HostRequest& r) {
+        if (r.code != abi::kSvcLoadVariable)
+            return false;
+        auto& out = *reinterpret_cast<abi::HostValue*>(r.arg2);
+        out.kind = 'N';
+        out.width = 4;
+        out.length = 1;
+        out.number = 12.5;
+        out.handle = hosts;
+        r.arg1 = 0;
+        return true;
+    };
+    for (const char* f : {"M_MENCRPTW", "M_MDECRPTW"})
+        EXPECT_EQ(host.call(f, {Value::VarRef("n"), Value::Text("password")}).hostError, 302) << f;
+    ASSERT_TRUE(host.call("M_CRPTINIT", {Value::Text("session")}).value.logical);
+    for (const char* f : {"M_MECRPTWX", "M_MDCRPTWX"})
+        EXPECT_EQ(host.call(f, {Value::VarRef("n")}).hostError, 302) << f;
+    host.serviceHook = nullptr;
+    m = abi::HostMessage{};
+    m.code = abi::kMsgHandleToPointer;
+    m.value1 = hosts;
+    host.send(m);
+    EXPECT_NE(m.value1, 0u) << "the host's block is still there";
+    EXPECT_EQ(host.handlesInUse(), 1);
+    m = abi::HostMessage{};
+    m.code = abi::kMsgFreeHandle;
+    m.value1 = hosts;
+    host.send(m);
 }
 
 // The library's memo checks, with the host answering badly on purpose.
@@ -186,26 +284,30 @@ TEST_F(Calls, MemoFailuresOfTheHost)
     ASSERT_TRUE(host.workAreas().create(2, 1, {"m"}));
     ASSERT_TRUE(host.workAreas().writeMemo(2, 1, "m", "0123456789"));
     struct Case {
-        uint32_t service;
-        uint32_t answer;
+        std::vector<std::pair<uint32_t, uint32_t>> answers; // service, answer
         int hostError;
         const char* userError;
     };
     const Case cases[] = {
-        {abi::kSvcMemoOffset, static_cast<uint32_t>(-1234), -1234, ""},
-        {abi::kSvcMemoLength, static_cast<uint32_t>(-1), 0, "Invalid memo size\n"},
-        {abi::kSvcFileRead, 3, 0, "Error reading memo field\n"},
+        {{{abi::kSvcMemoOffset, static_cast<uint32_t>(-1234)},
+          {abi::kSvcLoadVariable, static_cast<uint32_t>(-1234)}},
+         1234,
+         ""},
+        {{{abi::kSvcMemoLength, static_cast<uint32_t>(-1)}}, 0, "Invalid memo size\n"},
+        {{{abi::kSvcFileRead, 3}}, 0, "Error reading memo field\n"},
     };
     for (const Case& c : cases) {
         host.serviceHook = [&c](abi::HostRequest& r) {
-            if (r.code != c.service)
-                return false;
-            r.arg1 = c.answer;
-            return true;
+            for (const auto& a : c.answers)
+                if (r.code == a.first) {
+                    r.arg1 = a.second;
+                    return true;
+                }
+            return false;
         };
         CallResult r = host.call("M_MENCRPTW", {Value::MemoRef(2, "m"), Value::Text("password")});
-        EXPECT_EQ(r.hostError, c.hostError) << c.service;
-        EXPECT_EQ(r.userError, c.userError) << c.service;
+        EXPECT_EQ(r.hostError, c.hostError) << c.answers[0].first;
+        EXPECT_EQ(r.userError, c.userError) << c.answers[0].first;
         EXPECT_EQ(r.results, 0);
     }
     EXPECT_EQ(host.handlesInUse(), 0);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "host.h"
+#include "keyqueue.h"
 #include "signature.h"
 #include "testdir.h"
 
@@ -126,10 +127,32 @@ TEST(Memos, LiveInARealFileThatTheLibraryCanRead)
         EXPECT_EQ(std::string(buffer, 6), std::string("sec\0nd", 6));
         files.close(channel);
 
+        // As _FindMemo and _MemoSize: negative for a field that leads
+        // nowhere and for an empty memo.
         EXPECT_EQ(areas.locate(5, 7).offset, -WorkAreas::kNoField);
+        EXPECT_EQ(areas.locate(5, 7).length, -WorkAreas::kNoField);
         EXPECT_EQ(areas.locate(6, 0).offset, -WorkAreas::kNoTable);
+        EXPECT_EQ(areas.locate(6, 0).length, -WorkAreas::kNoTable);
+        EXPECT_LT(areas.locate(5, 1).offset, 0) << "never written";
+        EXPECT_LT(areas.locate(5, 1).length, 0);
+        ASSERT_TRUE(areas.writeMemo(5, "body", ""));
+        EXPECT_LT(areas.locate(5, 1).offset, 0) << "written empty";
+        EXPECT_LT(areas.locate(5, 1).length, 0);
+        std::string loaded;
+        EXPECT_EQ(areas.load(5, 0, loaded), 0);
+        EXPECT_EQ(loaded, std::string("sec\0nd", 6));
+        EXPECT_EQ(areas.load(5, 1, loaded), 0);
+        EXPECT_EQ(loaded, "");
+        EXPECT_EQ(areas.load(5, 7, loaded), WorkAreas::kNoField);
+        EXPECT_EQ(areas.load(6, 0, loaded), WorkAreas::kNoTable);
+        ASSERT_TRUE(areas.writeMemo(5, "notes", std::string(70000, 'x')));
+        EXPECT_EQ(areas.load(5, 0, loaded), 0);
+        EXPECT_EQ(loaded.size(), WorkAreas::kLoadLimit) << "_Load's limit";
         areas.skip(5, 5);
-        EXPECT_EQ(areas.locate(5, 0).length, 0) << "nothing at the end of the file";
+        EXPECT_LT(areas.locate(5, 0).offset, 0) << "nothing at the end of the file";
+        EXPECT_LT(areas.locate(5, 0).length, 0);
+        EXPECT_EQ(areas.load(5, 0, loaded), 0);
+        EXPECT_EQ(loaded, "");
     }
     EXPECT_FALSE(testing_support::FileExists(path)) << "the memo file goes with its table";
 }
@@ -212,10 +235,10 @@ TEST(TextWindowsTest, TheBannerWindowOfTheLibrary)
 {
     Host host;
     ASSERT_TRUE(host.load(testing_support::Deliverable("marvo32.fll")));
-    host.windows().setWaiter([](uint32_t) {});
+    host.windows().setWaiter([](int32_t) { return 0; });
     fllhost::CallResult r = host.call("M_INFO", {Value::Int(3)});
     EXPECT_EQ(r.value, Value::Int(0));
-    EXPECT_EQ(host.windows().waits(), std::vector<uint32_t>{3000});
+    EXPECT_EQ(host.windows().waits(), std::vector<int32_t>{3000});
     std::vector<fllhost::TextWindow> all = host.windows().all();
     ASSERT_EQ(all.size(), 1u);
     const fllhost::TextWindow& w = all[0];
@@ -240,6 +263,42 @@ TEST(TextWindowsTest, TheBannerWindowOfTheLibrary)
         EXPECT_EQ(lines[i].substr(0, 3), "\u2551");
         EXPECT_EQ(lines[i].substr(lines[i].size() - 3), "\u2551");
     }
+}
+
+// TimedWait is the host's _InKey: 0 waits until a key comes, a negative
+// time-out only takes a key already waiting, a positive one ends early
+// when a key comes. Each key here is posted before the wait begins.
+TEST(TimedWait, WaitsForAKeyAsInKeyDoes)
+{
+    using namespace testing_support;
+    TextWindows windows;
+    ClearKeys();
+    EXPECT_EQ(windows.wait(-1), 0) << "no key: a negative time-out answers at once";
+    ASSERT_TRUE(PostKey(WM_CHAR, 'x'));
+    EXPECT_EQ(windows.wait(-1), 'x');
+    ASSERT_TRUE(PostKey(WM_KEYUP, 'Q'));
+    ASSERT_TRUE(PostKey(WM_CHAR, 'q'));
+    EXPECT_EQ(windows.wait(0), 'q') << "a key release is no key typed";
+    ASSERT_TRUE(PostKey(WM_KEYDOWN, 'A'));
+    EXPECT_EQ(windows.wait(0), 'A');
+    ASSERT_TRUE(PostKey(WM_KEYDOWN, VK_F1));
+    EXPECT_EQ(windows.wait(600000), VK_F1) << "no character: the virtual key code";
+    EXPECT_EQ(windows.wait(20), 0) << "the time ran out";
+    EXPECT_EQ(windows.waits(), (std::vector<int32_t>{-1, -1, 0, 0, 600000, 20}));
+}
+
+TEST(TimedWait, IsTheServiceTheLibraryAsksFor)
+{
+    using namespace testing_support;
+    Host host;
+    ASSERT_TRUE(host.load(testing_support::Deliverable("marvo32.fll")));
+    ClearKeys();
+    ASSERT_TRUE(PostKey(WM_CHAR, 'k'));
+    // A banner of ten minutes ends with the key that is already there.
+    fllhost::CallResult r = host.call("M_INFO", {Value::Int(600)});
+    EXPECT_EQ(r.value, Value::Int(0));
+    EXPECT_EQ(host.windows().waits(), std::vector<int32_t>{600000});
+    EXPECT_FALSE(KeyStillWaiting(WM_CHAR, 'k')) << "the wait took the key";
 }
 
 TEST(TextWindowsTest, RenderCutsAndPads)
@@ -282,6 +341,9 @@ TEST(TypeStrings, AreReadLetterByLetter)
         {"I, I", {{'I', false}, {'I', false}}},
         {"C,.?,C,I", {{'C', false}, {'?', true}, {'C', false}, {'I', false}}},
         {"R,C", {{'R', false}, {'C', false}}},
+        // Without commas, as Microsoft's FoxInfo page writes them.
+        {"CN", {{'C', false}, {'N', false}}},
+        {"C.L.I", {{'C', false}, {'L', true}, {'I', true}}},
     };
     for (const TypesCase& c : cases) {
         std::vector<fllhost::ParamSpec> got = fllhost::ParseTypes(c.types);
@@ -291,6 +353,17 @@ TEST(TypeStrings, AreReadLetterByLetter)
             EXPECT_EQ(got[i].optional, c.wanted[i].second) << c.types;
         }
     }
+}
+
+TEST(TypeStrings, LettersWithoutCommasAreParametersToo)
+{
+    std::vector<Value> args{Value::Text("a"), Value::Int(3)};
+    EXPECT_EQ(fllhost::CheckArguments("F", 2, "CN", args), "");
+    EXPECT_EQ(args[1], Value::Num(3));
+    std::vector<Value> swapped{Value::Int(3), Value::Text("a")};
+    EXPECT_EQ(fllhost::CheckArguments("F", 2, "CN", swapped), "F: argument 1 must be C, not I");
+    std::vector<Value> one{Value::Text("a")};
+    EXPECT_EQ(fllhost::CheckArguments("F", 2, "C.N", one), "");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -71,9 +72,13 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// MARVO_OUT_DIR points the suites at another folder of deliverables: the
+// compatibility runs (tools/compat) put the build for Windows 95/98 there
+// under the name marvo32.fll.
 std::string Deliverable(const std::string& name)
 {
-    return std::string(OUT_DIR) + "\\" + name;
+    const char* other = std::getenv("MARVO_OUT_DIR");
+    return std::string(other && *other ? other : OUT_DIR) + "\\" + name;
 }
 
 } // namespace testing_support

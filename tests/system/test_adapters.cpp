@@ -107,8 +107,8 @@ class AdapterList : public ::testing::Test {
     std::string call() { return Text(lib.call("M_MACADAPW")); }
 
     LoadedLibrary lib;
-    pe::ImportPatch patch_{lib.module, "iphlpapi.dll", "GetAdaptersInfo",
-                           reinterpret_cast<const void*>(&ScriptAdapters)};
+    pe::LookupPatch patch_{lib.module,
+                           {{"GetAdaptersInfo", reinterpret_cast<const void*>(&ScriptAdapters)}}};
 };
 
 TEST_F(AdapterList, OneAdapter)
@@ -307,6 +307,53 @@ TEST(AdaptersLive, BothBuildsAnswerWholeAddresses)
         std::printf("M_MACADAPW of %s: \"%s\"\n", file, text.c_str());
         EXPECT_TRUE(AreWholeAddresses(text)) << file << ": " << text;
         EXPECT_LE(text.size(), 289u);
+    }
+}
+
+// Windows 95 has no IP Helper library, and the library is looked up when the
+// function is called: without it (or without the function) the answer is
+// the empty text, as on a machine without adapters, and nothing is raised.
+HMODULE WINAPI NoIpHelper(LPCSTR name)
+{
+    if (lstrcmpiA(name, "iphlpapi.dll") == 0) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return LoadLibraryA(name);
+}
+
+TEST(AdaptersMissing, WithoutTheIpHelperLibraryOrItsFunctionTheAnswerIsEmpty)
+{
+    for (const char* build : {"marvo32.fll", "marvo32w9.fll"}) {
+        SCOPED_TRACE(build);
+        LoadedLibrary lib(build);
+        ASSERT_TRUE(lib.loaded()) << lib.error();
+        EXPECT_FALSE(
+            pe::ImportsFrom(pe::FileImports(testing_support::Deliverable(build)), "iphlpapi.dll"));
+        {
+            pe::ImportPatch noLibrary(lib.module, "kernel32.dll", "LoadLibraryA",
+                                      reinterpret_cast<const void*>(&NoIpHelper));
+            ASSERT_TRUE(noLibrary.installed());
+            CallResult r = lib.call("M_MACADAPW");
+            EXPECT_FALSE(r.failed());
+            EXPECT_EQ(r.results, 1);
+            EXPECT_EQ(Text(r), "");
+        }
+        {
+            pe::LookupPatch noFunction(lib.module, {{"GetAdaptersInfo", nullptr}});
+            ASSERT_TRUE(noFunction.installed());
+            CallResult r = lib.call("M_MACADAPW");
+            EXPECT_FALSE(r.failed());
+            EXPECT_EQ(Text(r), "");
+            EXPECT_EQ(noFunction.lookups("GetAdaptersInfo"), 1);
+        }
+        {
+            pe::LookupPatch present(
+                lib.module, {{"GetAdaptersInfo", reinterpret_cast<const void*>(&ScriptAdapters)}});
+            gAdapters = AdapterScript{};
+            gAdapters.addresses = {{0x00, 0x0C, 0x29, 0xAB, 0xCD, 0xEF}};
+            EXPECT_EQ(Text(lib.call("M_MACADAPW")), "00-0C-29-AB-CD-EF");
+        }
     }
 }
 

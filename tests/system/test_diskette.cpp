@@ -182,6 +182,106 @@ TEST_F(DriveTest, ClearWalksPathsPast255Characters)
     EXPECT_EQ(Names("A:"), (Names_t{std::string(120, 'a'), std::string(120, 'c')}));
 }
 
+// Unix symbolic links, as a user of the machine makes them with ln -s, for
+// Wine to show to the library; removed (the links only) at scope end. Wine 8
+// makes none itself (its CreateSymbolicLink does nothing), so they are made
+// with the Linux system calls, which a 32-bit program reaches through
+// interrupt 0x80; wine_get_unix_file_name gives the Unix paths.
+class UnixLinks {
+  public:
+    UnixLinks()
+        : unixName_(reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+              GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"))))
+    {
+    }
+    ~UnixLinks()
+    {
+        for (const std::string& link : links_)
+            linuxCall(kUnlink, reinterpret_cast<long>(link.c_str()), 0);
+    }
+    UnixLinks(const UnixLinks&) = delete;
+    UnixLinks& operator=(const UnixLinks&) = delete;
+
+    bool available() const { return unixName_ != nullptr; }
+
+    // The link at `link` (a Windows path) to `target` (a Windows path).
+    void make(const std::string& link, const std::string& target)
+    {
+        const std::string from = unixPath(target);
+        const std::string at = unixPath(link);
+        ASSERT_FALSE(from.empty() || at.empty()) << link;
+        ASSERT_EQ(linuxCall(kSymlink, reinterpret_cast<long>(from.c_str()),
+                            reinterpret_cast<long>(at.c_str())),
+                  0)
+            << link;
+        links_.push_back(at);
+    }
+
+  private:
+    using UnixNameFn = char*(CDECL*)(const wchar_t*);
+    static constexpr long kUnlink = 10; // i386 system call numbers
+    static constexpr long kSymlink = 83;
+
+    static long linuxCall(long number, long a, long b)
+    {
+        long result;
+        __asm__ volatile("int $0x80" : "=a"(result) : "a"(number), "b"(a), "c"(b) : "memory");
+        return result;
+    }
+
+    std::string unixPath(const std::string& windowsPath) const
+    {
+        const std::wstring wide(windowsPath.begin(), windowsPath.end());
+        char* name = unixName_(wide.c_str());
+        if (!name)
+            return std::string();
+        std::string path = name;
+        HeapFree(GetProcessHeap(), 0, name);
+        return path;
+    }
+
+    UnixNameFn unixName_;
+    std::vector<std::string> links_;
+};
+
+// Links to a file and to folders outside the diskette (in the test's own
+// folder) are left alone and not counted, and so is the folder that holds
+// one; their targets keep everything they hold.
+TEST_F(DriveTest, ClearLeavesLinksAndTheirTargetsAlone)
+{
+    testing_support::TempDir outside;
+    UnixLinks links;
+    if (!links.available())
+        GTEST_SKIP() << "Unix links are made through Wine";
+    const std::string file = outside.file("precious.txt");
+    const std::string emptyFolder = outside.file("empty");
+    const std::string fullFolder = outside.file("full");
+    MakeFile(file, "precious");
+    MakeFolder(emptyFolder);
+    MakeFolder(fullFolder);
+    MakeFile(fullFolder + "\\inner.txt", "inner");
+
+    MakeFile("A:\\plain.txt");
+    MakeFolder("A:\\real");
+    MakeFile("A:\\real\\x.txt");
+    MakeFolder("A:\\holder");
+    links.make("A:\\filelink", file);
+    links.make("A:\\emptylink", emptyFolder);
+    links.make("A:\\fulllink", fullFolder);
+    links.make("A:\\holder\\nested", file);
+    links.make("B:\\filelink", file);
+
+    // Removed: plain.txt, real\x.txt, real.
+    EXPECT_EQ(Clear(host, "A:", true).value.integer, 3);
+    EXPECT_EQ(Clear(host, "B:").value.integer, 0);
+    EXPECT_EQ(drivetest::FileText(file), "precious");
+    EXPECT_TRUE(Exists(emptyFolder));
+    EXPECT_EQ(drivetest::FileText(fullFolder + "\\inner.txt"), "inner");
+    EXPECT_EQ(Names("A:"), (Names_t{"emptylink", "filelink", "fulllink", "holder"}));
+    EXPECT_EQ(Names("A:\\holder"), Names_t{"nested"});
+    EXPECT_EQ(drivetest::FileText("A:\\filelink"), "precious") << "the link still leads there";
+}
+
 TEST_F(DriveTest, ClearOnTwoThreadsCountsEachCallApart)
 {
     MakeSmallTree("A:");

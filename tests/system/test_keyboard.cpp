@@ -1,6 +1,6 @@
 // Keyboard state and layouts through the real library: the key tests read the
 // calling thread's key state, which each test sets with SetKeyboardState;
-// the waits are checked step by step with the library's clock, Sleep and
+// the waits are checked step by step with GetTickCount, Sleep and
 // GetMessageA answered by the test, and end to end with real input from a
 // helper thread.
 //
@@ -10,8 +10,8 @@
 // (AttachThreadInput), sets the shared key state with SetKeyboardState and
 // posts a message so that the waiting GetMessageA returns.
 #include <climits>
+#include <cstring>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -158,11 +158,11 @@ TEST_F(Keyboard, SameKeyTwiceIsTheKeyOnce)
     }
 }
 
-// --- The wait, step by step: the library's clock, Sleep and GetMessageA are
-// answered here. The clock moves only when the library sleeps.
+// --- The wait, step by step: GetTickCount, Sleep and GetMessageA are
+// answered here. The tick count moves only when the library sleeps.
 
 struct WaitScript {
-    clock_t now = 0;
+    DWORD now = 0;
     int messages = 0;
     std::vector<DWORD> sleeps;
     bool badMessageArguments = false;
@@ -170,7 +170,7 @@ struct WaitScript {
 };
 WaitScript* gScript = nullptr;
 
-clock_t __cdecl ScriptClock()
+DWORD WINAPI ScriptTicks()
 {
     return gScript->now;
 }
@@ -178,8 +178,7 @@ clock_t __cdecl ScriptClock()
 void WINAPI ScriptSleep(DWORD ms)
 {
     gScript->sleeps.push_back(ms);
-    // clock_t is 32 bits here and wraps as the real one would.
-    gScript->now = static_cast<clock_t>(static_cast<uint32_t>(gScript->now) + ms);
+    gScript->now += ms; // wraps after 49.7 days, as the real count does
 }
 
 BOOL WINAPI ScriptGetMessage(LPMSG message, HWND window, UINT first, UINT last)
@@ -198,7 +197,7 @@ class KeyWait : public Keyboard {
     void SetUp() override
     {
         Keyboard::SetUp();
-        ASSERT_TRUE(clock_.installed());
+        ASSERT_TRUE(ticks_.installed()) << "the wait reads GetTickCount";
         ASSERT_TRUE(sleep_.installed());
         ASSERT_TRUE(message_.installed());
         gScript = &script;
@@ -206,8 +205,8 @@ class KeyWait : public Keyboard {
     void TearDown() override { gScript = nullptr; }
 
     WaitScript script;
-    pe::ImportPatch clock_{lib.module, "msvcrt.dll", "clock",
-                           reinterpret_cast<const void*>(&ScriptClock)};
+    pe::ImportPatch ticks_{lib.module, "kernel32.dll", "GetTickCount",
+                           reinterpret_cast<const void*>(&ScriptTicks)};
     pe::ImportPatch sleep_{lib.module, "kernel32.dll", "Sleep",
                            reinterpret_cast<const void*>(&ScriptSleep)};
     pe::ImportPatch message_{lib.module, "user32.dll", "GetMessageA",
@@ -218,7 +217,7 @@ struct WaitCase {
     const char* name;
     std::vector<int> keys;
     int32_t timeout;
-    clock_t start;
+    DWORD start;
     std::map<int, std::set<int>> downAfter; // message number -> keys down from then on
     std::set<int> downAtStart;
     bool result;
@@ -230,7 +229,7 @@ const char* WaitFunction(size_t keys)
     return keys == 1 ? "M_WKEY" : keys == 2 ? "M_WKEY2" : "M_WKEY3";
 }
 
-TEST_F(KeyWait, TestsFirstThenSleepsTakesOneMessageAndComparesTheClock)
+TEST_F(KeyWait, TestsFirstThenSleepsTakesOneMessageAndComparesTheTimeWaited)
 {
     const WaitCase cases[] = {
         {"down at the call, time-out 0", {27}, 0, 1000, {}, {27}, true, 0},
@@ -257,7 +256,7 @@ TEST_F(KeyWait, TestsFirstThenSleepsTakesOneMessageAndComparesTheClock)
          {},
          false,
          10},
-        {"a deadline beyond the 32-bit clock does not wrap into the past",
+        {"the longest time-out from the middle of the count",
          {27},
          INT_MAX,
          0x7FFF0000,
@@ -265,6 +264,18 @@ TEST_F(KeyWait, TestsFirstThenSleepsTakesOneMessageAndComparesTheClock)
          {},
          true,
          3},
+        {"the longest time-out just before the count wraps",
+         {27},
+         INT_MAX,
+         0xFFFFFFF0,
+         {{3, {27}}},
+         {},
+         true,
+         3},
+        {"the count wraps during the wait", {27}, 250, 0xFFFFFF00, {}, {}, false, 3},
+        {"the count wraps with the first sleep", {27}, 100, 0xFFFFFFFF, {}, {}, false, 1},
+        {"the deadline lands exactly on the wrap", {27}, 300, 0xFFFFFED4, {}, {}, false, 3},
+        {"key down after the wrap", {17, 27}, 1000, 0xFFFFFF9C, {{4, {17, 27}}}, {}, true, 4},
     };
     for (const WaitCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -294,6 +305,32 @@ TEST_F(KeyWait, TestsFirstThenSleepsTakesOneMessageAndComparesTheClock)
         EXPECT_EQ(script.messages, c.rounds);
         EXPECT_FALSE(script.badMessageArguments);
     }
+}
+
+// A read of the key state that fails leaves in the buffer whatever it
+// likes; here every key looks down. It must count as no key held.
+BOOL WINAPI FailedKeyState(PBYTE state)
+{
+    std::memset(state, 0xFF, 256);
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+TEST_F(KeyWait, AKeyStateThatCannotBeReadHoldsNoKey)
+{
+    pe::ImportPatch failed(lib.module, "user32.dll", "GetKeyboardState",
+                           reinterpret_cast<const void*>(&FailedKeyState));
+    ASSERT_TRUE(failed.installed());
+    SetAllKeysBut(0); // the real state has every key down
+    for (const FixedKey& k : kFixedKeys)
+        EXPECT_TRUE(Logical(lib.call(k.function), false)) << k.function;
+    EXPECT_TRUE(Logical(lib.call("M_KEY", {Value::Int(27)}), false));
+    EXPECT_TRUE(Logical(lib.call("M_KEY2", {Value::Int(17), Value::Int(27)}), false));
+    EXPECT_TRUE(
+        Logical(lib.call("M_KEY3", {Value::Int(17), Value::Int(18), Value::Int(27)}), false));
+    script = WaitScript{};
+    EXPECT_TRUE(Logical(lib.call("M_WKEY", {Value::Int(27), Value::Int(250)}), false));
+    EXPECT_EQ(script.messages, 3) << "the wait went on until its time-out";
 }
 
 // --- The wait end to end, with real input.

@@ -142,6 +142,26 @@ TEST_F(SessionEnd, AnAlreadyEnabledPrivilegeStaysEnabled)
     }
 }
 
+// Windows 9x has no access tokens; its security functions are missing or
+// only stubs. The library looks them up when a request needs them: without
+// them the request still goes to Windows, once, with the same flags.
+TEST_F(SessionEnd, WithoutTheTokenFunctionsTheRequestGoesAheadWithoutThePrivilege)
+{
+    for (const char* missing :
+         {"OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges"}) {
+        pe::LookupPatch lookups(lib.module, {{missing, nullptr}});
+        ASSERT_TRUE(lookups.installed());
+        for (const SessionCase& c : kSessionCases) {
+            SCOPED_TRACE(std::string(c.function) + " without " + missing);
+            gExit = ExitRecord{};
+            EXPECT_TRUE(Logical(lib.call(c.function), true));
+            EXPECT_EQ(gExit.calls, 1);
+            EXPECT_EQ(gExit.flags, c.flags);
+            EXPECT_EQ(gExit.privilegeDuring & kEnabled, 0);
+        }
+    }
+}
+
 // --- Pause.
 
 struct SleepRecord {
@@ -255,6 +275,17 @@ TEST_F(Directories, EmptyPathFails)
     EXPECT_TRUE(Logical(rmdir(""), false));
 }
 
+// Removal is only recorded: a root must never get this far.
+std::vector<std::string> gRemoved;
+
+BOOL WINAPI RecordRemove(LPCSTR name)
+{
+    gRemoved.push_back(name);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// Without its backslash a root would be "C:", the drive's current directory.
 TEST_F(Directories, OneTrailingBackslashIsDroppedBeforeWindowsSeesThePath)
 {
     pe::ImportPatch create(lib.module, "kernel32.dll", "CreateDirectoryA",
@@ -266,7 +297,16 @@ TEST_F(Directories, OneTrailingBackslashIsDroppedBeforeWindowsSeesThePath)
         std::string given, passed;
     };
     const Case cases[] = {
-        {dir + "\\", dir}, {dir + "\\\\", dir + "\\"}, {"", ""}, {"\\", ""}, {"C:\\", "C:"},
+        {dir + "\\", dir},
+        {dir + "\\\\", dir + "\\"},
+        {"", ""},
+        {"\\", "\\"},
+        {"C:\\", "C:\\"},
+        {"c:/", "c:/"},
+        {"\\\\server\\share\\", "\\\\server\\share\\"},
+        {"\\\\?\\C:\\", "\\\\?\\C:\\"},
+        {"\\\\server\\share\\folder\\", "\\\\server\\share\\folder"},
+        {"C:\\folder\\", "C:\\folder"},
     };
     for (const Case& c : cases) {
         gCreated.clear();
@@ -280,6 +320,39 @@ TEST_F(Directories, OneTrailingBackslashIsDroppedBeforeWindowsSeesThePath)
 TEST_F(Directories, DriveRootIsRefused)
 {
     EXPECT_TRUE(Logical(mkdir("C:\\"), false));
+}
+
+// Every root, however written, is refused without asking Windows; other
+// paths go to Windows as they always did.
+TEST_F(Directories, ARootIsNeverHandedOverForRemoval)
+{
+    pe::ImportPatch remove(lib.module, "kernel32.dll", "RemoveDirectoryA",
+                           reinterpret_cast<const void*>(&RecordRemove));
+    ASSERT_TRUE(remove.installed());
+    const char* const roots[] = {
+        "C:\\",        "c:/",           "\\",
+        "/",           "C:\\.\\",       "C:\\x\\..",
+        "C:\\x\\..\\", "\\\\?\\C:\\",   "\\\\.\\C:\\",
+        "\\\\srv\\sh", "\\\\srv\\sh\\", "\\\\?\\UNC\\srv\\sh\\",
+    };
+    for (const char* root : roots) {
+        gRemoved.clear();
+        EXPECT_TRUE(Logical(rmdir(root), false)) << root;
+        EXPECT_EQ(gRemoved, std::vector<std::string>{}) << root;
+    }
+    const struct {
+        std::string given, passed;
+    } others[] = {
+        {temp.file("sub\\"), temp.file("sub")},
+        {"C:\\x\\", "C:\\x"},
+        {"\\\\srv\\sh\\x\\", "\\\\srv\\sh\\x"},
+        {"\\\\srv\\", "\\\\srv"},
+    };
+    for (const auto& o : others) {
+        gRemoved.clear();
+        EXPECT_TRUE(Logical(rmdir(o.given), false)) << o.given;
+        EXPECT_EQ(gRemoved, std::vector<std::string>{o.passed}) << o.given;
+    }
 }
 
 HGLOBAL WINAPI NoMemory(UINT, SIZE_T)

@@ -3,6 +3,7 @@
 // loaded module at a stand-in for its scope: the tests see (and answer) the
 // library's own Windows calls without the library carrying a test hook, and
 // the calls that must not really happen here (ending the session) never do.
+// LookupPatch does the same for functions the module looks up by name.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pe {
@@ -149,6 +151,62 @@ class ImportPatch {
 
     void** slot_ = nullptr;
     void* original_ = nullptr;
+};
+
+// Answers the module's own GetProcAddress lookups of the given names with
+// stand-ins until scope end (a null stand-in: the system lacks the function);
+// every other lookup goes on to Windows. One at a time.
+class LookupPatch {
+  public:
+    struct Answer {
+        const char* name;
+        const void* function;
+    };
+    LookupPatch(HMODULE module, std::vector<Answer> answers)
+        : answers_(std::move(answers)),
+          patch_(module, "kernel32.dll", "GetProcAddress", reinterpret_cast<const void*>(&lookup))
+    {
+        active() = this;
+    }
+    ~LookupPatch() { active() = nullptr; }
+    LookupPatch(const LookupPatch&) = delete;
+    LookupPatch& operator=(const LookupPatch&) = delete;
+
+    bool installed() const { return patch_.installed(); }
+    int lookups(const char* name) const
+    {
+        int n = 0;
+        for (const std::string& asked : asked_)
+            n += asked == name;
+        return n;
+    }
+
+  private:
+    using Lookup = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+
+    static LookupPatch*& active()
+    {
+        static LookupPatch* current = nullptr;
+        return current;
+    }
+
+    static FARPROC WINAPI lookup(HMODULE module, LPCSTR name)
+    {
+        LookupPatch* self = active();
+        if (!self)
+            return GetProcAddress(module, name);
+        if (!IS_INTRESOURCE(name)) {
+            self->asked_.push_back(name);
+            for (const Answer& a : self->answers_)
+                if (std::strcmp(a.name, name) == 0)
+                    return reinterpret_cast<FARPROC>(const_cast<void*>(a.function));
+        }
+        return self->patch_.original<Lookup>()(module, name);
+    }
+
+    std::vector<Answer> answers_;
+    std::vector<std::string> asked_;
+    ImportPatch patch_;
 };
 
 } // namespace pe
