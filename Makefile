@@ -36,7 +36,8 @@ demo: build
 	@status=0; tools/demo $(OUT) $(PREFIX) || status=$$?; \
 	  tools/wine-prefix $(PREFIX) --down; exit $$status
 
-# The CD folder, its ISO image and the release archive, in build/dist.
+# The CD folder (with the Slovak and the English setup program), its ISO image
+# and the release archive, in build/dist.
 dist: build
 	@tools/dist $(OUT) build/dist
 

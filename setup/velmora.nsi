@@ -126,13 +126,14 @@ Function .onInit
   ${IfNot} ${Errors}
   ${AndIf} $1 != $INSTDIR
   ${AndIf} $1 != "$INSTDIR\"
+    StrCpy $2 $INSTDIR ; the folder NSIS took instead: the earlier one, or the default
     StrCpy $INSTDIR $1
     MessageBox MB_OK|MB_ICONSTOP "$(CannotWrite)" /SD IDOK
     ${If} ${Silent}
       SetErrorLevel 2
       Abort
     ${EndIf}
-    StrCpy $INSTDIR "${DEFAULT_FOLDER}"
+    StrCpy $INSTDIR $2
   ${EndIf}
 FunctionEnd
 
