@@ -252,7 +252,7 @@ def files_under(folder):
     return {str(p.relative_to(folder)): p for p in folder.rglob("*") if p.is_file()}
 
 
-def check_installed(machine, folder, release, language, source, out, pages):
+def check_installed(machine, folder, release, language, source, out, pages, setup_program):
     """The installed folder holds exactly the release folder's files and the
     uninstaller, as built, and the entry and the links are in place."""
     what = f"{language} install"
@@ -274,6 +274,13 @@ def check_installed(machine, folder, release, language, source, out, pages):
               f"{what}: {name} is not the one built")
     check(installed.get("uninstall.exe") and installed["uninstall.exe"].read_bytes()[:2] == b"MZ",
           f"{what}: no uninstaller")
+    # The uninstaller is the setup's own program head: test_imports checks
+    # the setup programs' imports against docs/imports.txt, so this one's
+    # must be the same.
+    if installed.get("uninstall.exe"):
+        setup = pathlib.Path(setup_program).read_bytes()
+        check(pe_imports(installed["uninstall.exe"].read_bytes())[3] == pe_imports(setup)[3],
+              f"{what}: the uninstaller imports other functions than the setup")
 
     entry = machine.registry_entry()
     if not check(entry is not None, f"{what}: no Add/Remove Programs entry"):
@@ -333,7 +340,7 @@ def case_install(m, ctx):
     folder = m.disk / "Velmora Lite"
     status = m.run(ctx.setup("en"), ["/S", f"/D={m.windows_path(folder)}"])
     check(status == 0, f"install: exit status {status}")
-    check_installed(m, folder, ctx.release, "en", ctx.source, ctx.out, ctx.pages)
+    check_installed(m, folder, ctx.release, "en", ctx.source, ctx.out, ctx.pages, ctx.setup("en"))
     programs = m.prefix / "drive_c" / "Program Files" / "Danubia Soft"
     check(not programs.exists(), "install: /D= was not followed")
 
@@ -342,7 +349,7 @@ def case_upgrade(m, ctx):
     folder = m.disk / "Velmora Lite"
     status = m.run(ctx.setup("sk"), ["/S", f"/D={m.windows_path(folder)}"])
     check(status == 0, f"upgrade: first Slovak install: exit status {status}")
-    check_installed(m, folder, ctx.release, "sk", ctx.source, ctx.out, ctx.pages)
+    check_installed(m, folder, ctx.release, "sk", ctx.source, ctx.out, ctx.pages, ctx.setup("sk"))
 
     # The user's own files, one beside ours in a folder of ours; a file of
     # ours changed (an older build, say).
