@@ -41,11 +41,18 @@ TempDir::TempDir()
     static std::atomic<unsigned> serial{0};
     char base[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
-    std::ostringstream name;
-    name << base << "marvo-test-" << GetCurrentProcessId() << "-" << serial++;
-    path_ = name.str();
-    if (!CreateDirectoryA(path_.c_str(), nullptr))
-        throw std::runtime_error("cannot create " + path_);
+    // Process numbers come round again in a prefix kept between runs; a
+    // folder an earlier run left behind is passed over, never reused.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::ostringstream name;
+        name << base << "marvo-test-" << GetCurrentProcessId() << "-" << serial++;
+        path_ = name.str();
+        if (CreateDirectoryA(path_.c_str(), nullptr))
+            return;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    throw std::runtime_error("cannot create " + path_);
 }
 
 TempDir::~TempDir()

@@ -52,8 +52,10 @@ const char* const kRoots[] = {
 
 TEST_F(DriveTest, RemovingARootRemovesNeitherTheCurrentDirectoryNorTheDrive)
 {
-    CurrentDirectories keep;
+    // Declared first, removed last: a folder that is still the process's
+    // current directory cannot be removed.
     testing_support::TempDir elsewhere;
+    CurrentDirectories keep;
     MakeFolder("M:\\current");
     struct Setting {
         const char* name;
@@ -79,8 +81,10 @@ TEST_F(DriveTest, RemovingARootRemovesNeitherTheCurrentDirectoryNorTheDrive)
 
 TEST_F(DriveTest, RemovingTheRootOfAnEmptyDriveLeavesTheDrive)
 {
-    CurrentDirectories keep;
+    // Declared first, removed last: a folder that is still the process's
+    // current directory cannot be removed.
     testing_support::TempDir elsewhere;
+    CurrentDirectories keep;
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.path().c_str()));
     SetEnvironmentVariableA("=M:", nullptr);
     ASSERT_TRUE(Exists(MappedFolder('m')));
