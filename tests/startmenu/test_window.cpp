@@ -91,6 +91,24 @@ Picture ReadBitmap8(const std::string& path)
     return p;
 }
 
+// A whole file read with every kind of sharing allowed, so that another
+// process's open handle, whatever access it holds, does not stand in the way.
+bool ReadShared(const std::string& path, std::string& bytes)
+{
+    const HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return false;
+    menu::KernelHandle file(opened);
+    bytes.clear();
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    return true;
+}
+
 // ---- Windows of other processes --------------------------------------------------
 
 std::string WindowText(HWND hwnd)
@@ -296,13 +314,18 @@ class StartMenuWindow : public ::testing::Test {
     }
 
     // The record a setup stand-in wrote: command line, then current directory.
+    // The stand-in renames its finished record into place, and the rename
+    // keeps the file open with delete access for a moment after its new name
+    // shows; a read that does not share delete access fails then. So the
+    // record is read sharing everything, and waited for until it was read.
     std::vector<std::string> Record(const std::string& exePath) const
     {
-        std::string log = exePath.substr(0, exePath.size() - 4) + ".txt";
+        const std::string log = exePath.substr(0, exePath.size() - 4) + ".txt";
+        std::string text;
+        if (!WaitFor([&] { return ReadShared(log, text); }))
+            return {};
         std::vector<std::string> lines;
-        if (!WaitFor([&] { return FileExists(log); }))
-            return lines;
-        std::string text = ReadFile(log), line;
+        std::string line;
         for (char c : text) {
             if (c == '\n') {
                 lines.push_back(line);
@@ -339,6 +362,25 @@ class StartMenuWindow : public ::testing::Test {
     std::unique_ptr<Process> menu_;
     HWND window_ = nullptr;
 };
+
+// The stand-ins rename a finished record into place; for a moment after the
+// new name shows, the rename still holds the file open with delete access.
+TEST(StartMenuRecord, IsReadWholeWhileItsRenameStillHoldsIt)
+{
+    TempDir temp;
+    const std::string record = temp.file("setup.txt");
+    testing_support::WriteFile(record, "command\nfolder\n");
+    const HANDLE held = CreateFileA(record.c_str(), DELETE | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    menu::KernelHandle rename(held);
+    EXPECT_TRUE(FileExists(record));
+    EXPECT_EQ(ReadFile(record), "") << "a read without shared delete access now fails";
+    std::string bytes;
+    ASSERT_TRUE(ReadShared(record, bytes));
+    EXPECT_EQ(bytes, "command\nfolder\n");
+}
 
 TEST_F(StartMenuWindow, ShowsItsTitleFrameSizeAndPicture)
 {
