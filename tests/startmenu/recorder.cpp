@@ -1,6 +1,8 @@
-// Stand-in for the CD's setup programs in the window tests: records the command
-// line it was started with and its current directory into a file beside
-// itself (its own name with .txt instead of .exe), then ends.
+// Stand-in for the CD's setup programs and for the shell's handlers of e-mail
+// and web targets in the window tests: records the command line it was
+// started with, its current directory and the show command its starter asked
+// for ("default" when none) into a file beside itself (its own name with .txt
+// instead of .exe), then ends.
 #include <windows.h>
 
 #include <string>
@@ -11,7 +13,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     char directory[MAX_PATH + 1] = {};
     GetCurrentDirectoryA(MAX_PATH, directory);
-    std::string record = std::string(GetCommandLineA()) + "\n" + directory + "\n";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    const std::string show = startup.dwFlags & STARTF_USESHOWWINDOW
+                                 ? std::to_string(startup.wShowWindow)
+                                 : std::string("default");
+    const std::string record =
+        std::string(GetCommandLineA()) + "\n" + directory + "\n" + show + "\n";
 
     std::string log(self);
     log.replace(log.size() - 4, 4, ".txt");
