@@ -249,9 +249,9 @@ std::optional<Record> WaitForRecord(const std::string& exePath)
             line += c;
         }
     }
-    if (lines.size() != 3)
+    if (lines.size() != 4)
         return std::nullopt;
-    return Record{lines[0], lines[1], lines[2]};
+    return Record{lines[0], lines[1], lines[2], std::stoul(lines[3], nullptr, 16)};
 }
 
 // ---- Windows of other processes -------------------------------------------------------

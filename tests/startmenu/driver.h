@@ -82,9 +82,11 @@ Picture DrawnIcon(HICON icon, int size, uint32_t background);
 // process's open handle, whatever access it holds, does not stand in the way.
 bool ReadShared(const std::string& path, std::string& bytes);
 
-// A stand-in's record: its command line, current directory and show command.
+// A stand-in's record: its command line, current directory, show command and
+// GetVersion's answer.
 struct Record {
     std::string commandLine, directory, show;
+    unsigned long version;
 };
 
 // The record of the recording stand-in at exePath (.txt beside it), once it

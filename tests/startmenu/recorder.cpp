@@ -1,10 +1,12 @@
 // Stand-in for the CD's setup programs and for the shell's handlers of e-mail
 // and web targets in the window tests: records the command line it was
-// started with, its current directory and the show command its starter asked
-// for ("default" when none) into a file beside itself (its own name with .txt
-// instead of .exe), then ends.
+// started with, its current directory, the show command its starter asked
+// for ("default" when none) and GetVersion's answer in hexadecimal (which
+// Windows it thinks it runs on) into a file beside itself (its own name with
+// .txt instead of .exe), then ends.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -19,8 +21,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const std::string show = startup.dwFlags & STARTF_USESHOWWINDOW
                                  ? std::to_string(startup.wShowWindow)
                                  : std::string("default");
+    char version[16] = {};
+    snprintf(version, sizeof version, "%08lx", GetVersion());
     const std::string record =
-        std::string(GetCommandLineA()) + "\n" + directory + "\n" + show + "\n";
+        std::string(GetCommandLineA()) + "\n" + directory + "\n" + show + "\n" + version + "\n";
 
     std::string log(self);
     log.replace(log.size() - 4, 4, ".txt");

@@ -30,7 +30,7 @@ TEST(StartMenuRecord, IsReadWholeWhileItsRenameStillHoldsIt)
 {
     TempDir temp;
     const std::string record = temp.file("setup.txt");
-    testing_support::WriteFile(record, "command\nfolder\n1\n");
+    testing_support::WriteFile(record, "command\nfolder\n1\n0a280105\n");
     const HANDLE held = CreateFileA(record.c_str(), DELETE | SYNCHRONIZE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -44,6 +44,7 @@ TEST(StartMenuRecord, IsReadWholeWhileItsRenameStillHoldsIt)
     EXPECT_EQ(read->commandLine, "command");
     EXPECT_EQ(read->directory, "folder");
     EXPECT_EQ(read->show, "1");
+    EXPECT_EQ(read->version, 0x0a280105ul);
 }
 
 TEST_F(StartMenuWindow, ShowsItsTitleFrameSizeAndPicture)
