@@ -295,12 +295,30 @@ HCURSOR PointerShown()
     return info.hCursor;
 }
 
-void SendMouse(DWORD flags)
+namespace {
+
+INPUT ButtonAt(POINT screen, DWORD buttonFlags)
 {
     INPUT input{};
     input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN));
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN));
+    input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | buttonFlags;
+    return input;
+}
+
+} // namespace
+
+void SendButtonAt(POINT screen, DWORD buttonFlags)
+{
+    INPUT input = ButtonAt(screen, buttonFlags);
     SendInput(1, &input, sizeof input);
+}
+
+void SendClickAt(POINT screen)
+{
+    INPUT input[2] = {ButtonAt(screen, MOUSEEVENTF_LEFTDOWN), ButtonAt(screen, MOUSEEVENTF_LEFTUP)};
+    SendInput(2, input, sizeof input[0]);
 }
 
 void SendKey(WORD key)
@@ -408,17 +426,20 @@ void StartMenuTest::MoveTo(POINT client) const
 void StartMenuTest::ClickAt(POINT client) const
 {
     MoveTo(client);
-    Sleep(100);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    SendClickAt(OnScreen(client));
 }
 
 void StartMenuTest::PressAt(POINT client) const
 {
     MoveTo(client);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    SendButtonAt(OnScreen(client), MOUSEEVENTF_LEFTDOWN);
     EXPECT_TRUE(WaitFor([&] { return CaptureOf(window_) == window_; }))
         << "the window did not take the mouse for the press";
+}
+
+void StartMenuTest::ReleaseAt(POINT client) const
+{
+    SendButtonAt(OnScreen(client), MOUSEEVENTF_LEFTUP);
 }
 
 bool StartMenuTest::PointerBecomes(POINT client, HCURSOR expected) const

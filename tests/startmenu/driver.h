@@ -114,7 +114,11 @@ HWND FocusOf(HWND window);
 // The mouse pointer shown now, whoever set it.
 HCURSOR PointerShown();
 
-void SendMouse(DWORD flags);
+// Left button events at a point of the screen that each event carries itself,
+// so that they land there wherever the pointer is when they are read (a
+// pointer move that Wine reports late cannot take them elsewhere).
+void SendButtonAt(POINT screen, DWORD buttonFlags);
+void SendClickAt(POINT screen);
 void SendKey(WORD key);
 
 // ---- A running start menu -------------------------------------------------------------
@@ -162,6 +166,7 @@ class StartMenuTest : public ::testing::Test {
     void ClickAt(POINT client) const;
     // A press over the point, answered once the window holds the mouse.
     void PressAt(POINT client) const;
+    void ReleaseAt(POINT client) const;
     // Off the window, where no move reaches it and no tooltip shows.
     void ParkPointer() const { SetCursorPos(2, 2); }
     // Moves the pointer to the point and waits until the pointer shape shown

@@ -295,7 +295,7 @@ TEST_F(StartMenuWindow, APressReleasedOverAnotherItemClicksNothing)
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
     PressAt(kOverSk);
     MoveTo(kOverEn);
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    ReleaseAt(kOverEn);
     SendKey(VK_ESCAPE);
     EXPECT_TRUE(menu_->Ended()) << "the release clicked an item";
 }
@@ -311,7 +311,7 @@ TEST_F(StartMenuWindow, APressWhoseMouseHoldWasLostClicksNothing)
     PressAt(kOverSk);
     SendMessageA(window_, WM_CANCELMODE, 0, 0);
     ASSERT_EQ(CaptureOf(window_), nullptr) << "the window kept the mouse";
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    ReleaseAt(kOverSk);
     SendKey(VK_ESCAPE);
     EXPECT_TRUE(menu_->Ended()) << "the release after the lost hold clicked the item";
 }
