@@ -3,16 +3,33 @@
 
 namespace menu {
 
+namespace {
+
+bool Start(Platform& platform, const InstallCommand& command, const std::string& folder)
+{
+    switch (platform.StartProgram(command.program, command.commandLine)) {
+    case StartResult::Started:
+        return true;
+    case StartResult::NeedsElevation:
+        return platform.StartWithShell(command.program, command.parameters, folder);
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void RunInstallItem(Platform& platform, const AppFolder& app, int16_t index)
 {
-    const std::optional<std::string> commandLine = InstallCommandLine(app, index);
-    if (!commandLine)
+    const std::optional<InstallCommand> command =
+        InstallItemCommand(app, platform.WindowsFolder(), index);
+    if (!command)
         return;
     if (platform.ChangeDrive(app.drive) && platform.ChangeDirectory(app.path) &&
-        platform.StartProgram(*commandLine))
+        Start(platform, *command, app.path))
         return;
     platform.ShowLinksNormal();
-    platform.ShowError(RunFailedMessage(*commandLine));
+    platform.ShowError(RunFailedMessage(command->commandLine));
 }
 
 void OpenEmail(Platform& platform)

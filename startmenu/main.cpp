@@ -2,6 +2,11 @@
 // the window class and one handler per message. The labels are drawn on the
 // background picture and hit-tested against the layout table; only cmdQuit,
 // off screen, is a real child window, so that it can hold the keyboard focus.
+//
+// The window, its class and its message loop use the ANSI functions, which
+// every Windows from 95 on has. The texts are drawn in Unicode with the text
+// functions that Windows 95, 98 and ME implement natively (ExtTextOutW,
+// GetTextExtentPoint32W), in a font of the Central European character set.
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -19,19 +24,16 @@
 namespace menu {
 namespace {
 
-constexpr wchar_t kClassName[] = L"Hlavne";
+constexpr char kClassName[] = "Hlavne";
 constexpr char kSingleCopyMutex[] = "Velmora.CD.StartMenu";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr int kQuitId = IDCANCEL; // Esc presses it as well as Enter and Space
 
-std::wstring Wide(const std::string& cp1250)
+// Windows 95, 98 and ME keep a control's text in bytes and show them in the
+// control's font; Windows NT and its successors keep Unicode.
+bool UnicodeWindows()
 {
-    if (cp1250.empty())
-        return {};
-    const int size = MultiByteToWideChar(1250, 0, cp1250.data(), int(cp1250.size()), nullptr, 0);
-    std::wstring wide(size, L'\0');
-    MultiByteToWideChar(1250, 0, cp1250.data(), int(cp1250.size()), &wide[0], size);
-    return wide;
+    return (GetVersion() & 0x80000000u) == 0;
 }
 
 // The program file's full path, however long.
@@ -46,6 +48,47 @@ std::string ProgramFile()
         }
         file.resize(file.size() * 2);
     }
+}
+
+SingleCopyAnswer AskForSingleCopy(KernelHandle& object)
+{
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, kSingleCopyMutex);
+    const DWORD error = GetLastError();
+    object = mutex;
+    if (mutex)
+        return error == ERROR_ALREADY_EXISTS ? SingleCopyAnswer::AlreadyExists
+                                             : SingleCopyAnswer::Created;
+    return error == ERROR_ACCESS_DENIED ? SingleCopyAnswer::AccessDenied : SingleCopyAnswer::Failed;
+}
+
+// Arial 9 pt bold at 96 dots per inch, in the Central European character set:
+// the labels' font.
+HFONT CreateLabelFont()
+{
+    LOGFONTA font{};
+    font.lfHeight = -12;
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = EASTEUROPE_CHARSET;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+    lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
+    return CreateFontIndirectA(&font);
+}
+
+// The system's tooltip font (the status font) in the Central European
+// character set, so that Windows 95, 98 and ME show the Slovak letters of the
+// tooltips' code page 1250 bytes whatever code page the machine has; NT draws
+// Unicode and takes the same font unchanged. Null if the system names none.
+HFONT CreateTooltipFont()
+{
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return nullptr;
+    metrics.lfStatusFont.lfCharSet = EASTEUROPE_CHARSET;
+    return CreateFontIndirectA(&metrics.lfStatusFont);
 }
 
 COLORREF ColourRef(Rgb c)
@@ -81,7 +124,9 @@ class MainWindow {
     void OnCreate();
     void OnPaint();
     bool OnSetCursor();
+    void OnGetMinMaxInfo(MINMAXINFO& info) const;
     void OnMouseMove(int x, int y);
+    void OnButtonDown(int x, int y);
     void OnButtonUp(int x, int y);
 
     void Form_MouseMove() { SetHover(AfterMove(hover_, MoveOver::Surface)); }
@@ -100,29 +145,31 @@ class MainWindow {
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     HWND quit_ = nullptr;
+    RECT frame_{}; // the window's one place and size on the screen
     KernelHandle singleCopy_;
     GdiObject background_;
     GdiObject font_;
+    GdiObject tooltipFont_;
     HCURSOR hand_ = nullptr;
     Layout layout_{0, 0, 0};
     HoverState hover_;
+    ClickTracker clicks_;
     AppFolder app_;
-    std::optional<Control> pressed_;
     std::unique_ptr<WindowsPlatform> platform_;
 };
 
 bool MainWindow::Create()
 {
-    WNDCLASSEXW wc{};
+    WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = Procedure;
     wc.hInstance = instance_;
-    wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDR_ICON));
+    wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDR_ICON));
     wc.hIconSm = static_cast<HICON>(
-        LoadImageW(instance_, MAKEINTRESOURCEW(IDR_ICON), IMAGE_ICON, 16, 16, LR_SHARED));
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+        LoadImageA(instance_, MAKEINTRESOURCEA(IDR_ICON), IMAGE_ICON, 16, 16, LR_SHARED));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
+    RegisterClassExA(&wc);
 
     RECT frame{0, 0, kClientPixels, kClientPixels};
     AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
@@ -130,8 +177,9 @@ bool MainWindow::Create()
     const int height = frame.bottom - frame.top;
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    CreateWindowExW(0, kClassName, Wide(kWindowTitle).c_str(), kStyle, x, y, width, height, nullptr,
-                    nullptr, instance_, this);
+    frame_ = {x, y, x + width, y + height};
+    CreateWindowExA(0, kClassName, kWindowTitle, kStyle, x, y, width, height, nullptr, nullptr,
+                    instance_, this);
     return hwnd_ != nullptr;
 }
 
@@ -139,8 +187,7 @@ bool MainWindow::Create()
 // the current drive nor the current directory.
 bool MainWindow::Form_Load()
 {
-    singleCopy_ = CreateMutexA(nullptr, FALSE, kSingleCopyMutex);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (AnotherCopyRuns(AskForSingleCopy(singleCopy_))) {
         MessageBoxA(nullptr, kAlreadyRunning, kErrorTitle, kErrorStyle);
         return false;
     }
@@ -150,7 +197,12 @@ bool MainWindow::Form_Load()
 
 void MainWindow::Show()
 {
+    // The first ShowWindow of a program follows the show command its launcher
+    // gave (STARTUPINFO) instead of its own; a maximised one is undone here,
+    // and WM_GETMINMAXINFO keeps even a maximised window at its one size.
     ShowWindow(hwnd_, SW_SHOWNORMAL);
+    if (IsZoomed(hwnd_))
+        ShowWindow(hwnd_, SW_RESTORE);
     UpdateWindow(hwnd_);
     SetFocus(quit_);
 }
@@ -159,17 +211,17 @@ LRESULT CALLBACK MainWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, L
 {
     if (message == WM_NCCREATE) {
         auto* self =
-            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
         self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     }
     return self->Handle(message, wParam, lParam);
 }
@@ -185,6 +237,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT && OnSetCursor())
             return TRUE;
@@ -193,11 +248,14 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         OnMouseMove(short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
     case WM_LBUTTONDOWN:
-        pressed_ = layout_.HitTest(short(LOWORD(lParam)), short(HIWORD(lParam)));
-        SetCapture(hwnd_);
+        OnButtonDown(short(LOWORD(lParam)), short(HIWORD(lParam)));
         return 0;
     case WM_LBUTTONUP:
         OnButtonUp(short(LOWORD(lParam)), short(HIWORD(lParam)));
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != hwnd_)
+            clicks_.HoldLost();
         return 0;
     case WM_SETFOCUS:
         SetFocus(quit_); // cmdQuit is the only control that takes the focus
@@ -210,17 +268,16 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return DefWindowProcA(hwnd_, message, wParam, lParam);
 }
 
 void MainWindow::OnCreate()
 {
-    background_ = LoadImageW(instance_, MAKEINTRESOURCEW(IDR_BACKGROUND), IMAGE_BITMAP, 0, 0,
+    background_ = LoadImageA(instance_, MAKEINTRESOURCEA(IDR_BACKGROUND), IMAGE_BITMAP, 0, 0,
                              LR_CREATEDIBSECTION);
-    font_ = CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, EASTEUROPE_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_SWISS, L"Arial");
-    hand_ = static_cast<HCURSOR>(LoadImageW(instance_, MAKEINTRESOURCEW(IDR_HAND_POINTER),
+    font_ = CreateLabelFont();
+    tooltipFont_ = CreateTooltipFont();
+    hand_ = static_cast<HCURSOR>(LoadImageA(instance_, MAKEINTRESOURCEA(IDR_HAND_POINTER),
                                             IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     {
         WindowDc dc(hwnd_);
@@ -230,7 +287,7 @@ void MainWindow::OnCreate()
                    TextWidth(dc.get(), Control::lblStatus));
     }
     const Rect q = layout_.Of(Control::cmdQuit);
-    quit_ = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+    quit_ = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                             q.left, q.top, q.width, q.height, hwnd_,
                             reinterpret_cast<HMENU>(INT_PTR(kQuitId)), instance_, nullptr);
     CreateTooltips();
@@ -239,31 +296,51 @@ void MainWindow::OnCreate()
 
 int MainWindow::TextWidth(HDC dc, Control control) const
 {
-    const std::wstring text = Wide(Text(control));
+    const std::wstring text = WideFromCp1250(Text(control));
     SIZE size{};
     GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
     return size.cx;
 }
 
+// Windows NT gets the tooltips' texts in Unicode (TTM_ADDTOOLW), right on a
+// machine of any code page. Windows 95, 98 and ME get the code page 1250
+// bytes (TTM_ADDTOOLA); the tooltip's font of the Central European character
+// set makes them the Slovak letters.
 void MainWindow::CreateTooltips()
 {
     HWND tips =
-        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+    if (tooltipFont_)
+        SendMessageA(tips, WM_SETFONT, reinterpret_cast<WPARAM>(tooltipFont_.get()), FALSE);
+    const bool unicode = UnicodeWindows();
     for (const ControlSettings& settings : Controls()) {
-        std::wstring text = Wide(Tooltip(settings.control));
+        std::string text = Tooltip(settings.control);
         if (text.empty())
             continue;
-        TOOLINFOW tool{};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.uFlags = TTF_SUBCLASS;
-        tool.hwnd = hwnd_;
-        tool.uId = UINT_PTR(settings.control) + 1;
-        tool.rect = ToRect(layout_.Of(settings.control));
-        tool.hinst = instance_;
-        tool.lpszText = &text[0];
-        SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        const UINT_PTR id = UINT_PTR(settings.control) + 1;
+        const RECT rect = ToRect(layout_.Of(settings.control));
+        if (unicode) {
+            std::wstring wide = WideFromCp1250(text);
+            TTTOOLINFOW tool{};
+            tool.cbSize = TTTOOLINFOW_V1_SIZE;
+            tool.uFlags = TTF_SUBCLASS;
+            tool.hwnd = hwnd_;
+            tool.uId = id;
+            tool.rect = rect;
+            tool.lpszText = &wide[0];
+            SendMessageA(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        } else {
+            TTTOOLINFOA tool{};
+            tool.cbSize = TTTOOLINFOA_V1_SIZE;
+            tool.uFlags = TTF_SUBCLASS;
+            tool.hwnd = hwnd_;
+            tool.uId = id;
+            tool.rect = rect;
+            tool.lpszText = &text[0];
+            SendMessageA(tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        }
     }
 }
 
@@ -283,16 +360,18 @@ void MainWindow::OnPaint()
     const struct {
         Control control;
         Rgb colour;
-        UINT align;
-    } labels[] = {{Control::lblEmail, EmailColour(hover_), DT_RIGHT},
-                  {Control::lblWeb, WebColour(hover_), DT_RIGHT},
-                  {Control::lblStatus, kLinkColour, DT_LEFT}};
+        bool alignRight;
+    } labels[] = {{Control::lblEmail, EmailColour(hover_), true},
+                  {Control::lblWeb, WebColour(hover_), true},
+                  {Control::lblStatus, kLinkColour, false}};
     for (const auto& label : labels) {
-        const std::wstring text = Wide(Text(label.control));
-        RECT r = ToRect(layout_.Of(label.control));
+        const std::wstring text = WideFromCp1250(Text(label.control));
+        const Rect& r = layout_.Of(label.control);
         SetTextColor(canvas.get(), ColourRef(label.colour));
-        DrawTextW(canvas.get(), text.c_str(), int(text.size()), &r,
-                  label.align | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+        SetTextAlign(canvas.get(),
+                     TA_TOP | TA_NOUPDATECP | (label.alignRight ? TA_RIGHT : TA_LEFT));
+        ExtTextOutW(canvas.get(), label.alignRight ? r.right() : r.left, r.top, 0, nullptr,
+                    text.c_str(), UINT(text.size()), nullptr);
     }
     BitBlt(target.get(), 0, 0, kClientPixels, kClientPixels, canvas.get(), 0, 0, SRCCOPY);
 }
@@ -307,6 +386,16 @@ bool MainWindow::OnSetCursor()
         return false;
     SetCursor(hand_);
     return true;
+}
+
+// Whoever maximises the window gets it at its one size and place.
+void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) const
+{
+    const POINT size{frame_.right - frame_.left, frame_.bottom - frame_.top};
+    info.ptMaxSize = size;
+    info.ptMaxPosition = {frame_.left, frame_.top};
+    info.ptMinTrackSize = size;
+    info.ptMaxTrackSize = size;
 }
 
 void MainWindow::OnMouseMove(int x, int y)
@@ -326,20 +415,23 @@ void MainWindow::OnMouseMove(int x, int y)
     }
 }
 
-// A click is a press and a release over the same label.
+void MainWindow::OnButtonDown(int x, int y)
+{
+    clicks_.Press(layout_.HitTest(x, y));
+    SetCapture(hwnd_);
+}
+
 void MainWindow::OnButtonUp(int x, int y)
 {
+    const std::optional<Control> clicked = clicks_.Release(layout_.HitTest(x, y));
     ReleaseCapture();
-    const std::optional<Control> pressed = pressed_;
-    pressed_.reset();
-    const std::optional<Control> hit = layout_.HitTest(x, y);
-    if (!pressed || pressed != hit)
+    if (!clicked)
         return;
-    if (const std::optional<int> index = InstallIndex(*hit))
+    if (const std::optional<int> index = InstallIndex(*clicked))
         lblInstall_Click(int16_t(*index));
-    else if (*hit == Control::lblEmail)
+    else if (*clicked == Control::lblEmail)
         lblEmail_Click();
-    else if (*hit == Control::lblWeb)
+    else if (*clicked == Control::lblWeb)
         lblWeb_Click();
 }
 
@@ -373,18 +465,17 @@ void MainWindow::InvalidateControl(Control control)
 
 int Run(HINSTANCE instance)
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
+    InitCommonControls();
     MainWindow window(instance);
     if (!window.Create() || !window.Form_Load())
         return 0;
     window.Show();
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (window.hwnd() && IsDialogMessageW(window.hwnd(), &msg))
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (window.hwnd() && IsDialogMessageA(window.hwnd(), &msg))
             continue;
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchMessageA(&msg);
     }
     return 0;
 }

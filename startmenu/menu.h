@@ -1,7 +1,9 @@
 // What the start menu decides, apart from any Windows call: the window's layout
-// table, the hover state of the two link labels, the program folder (AppPath,
-// AppDrive), the command lines of the install items and the message texts.
-// Texts are single-byte Windows code page 1250, as the window shows them.
+// table, the hover state of the two link labels, what makes a click, the
+// single-copy answer, the program folder (AppPath, AppDrive), the commands of
+// the install items and the message texts. Texts are single-byte Windows code
+// page 1250; WideFromCp1250 gives them in Unicode for the text functions that
+// draw the same letters on a machine of any code page.
 #pragma once
 
 #include <array>
@@ -24,6 +26,11 @@ constexpr char kContactLine[] = "Mlynsk\xe1 14, 811 05 Bratislava, tel. 02/5441 
 constexpr char kErrorTitle[] = "Error";
 constexpr unsigned kErrorStyle = 16; // OK button and the stop icon
 constexpr char kAlreadyRunning[] = "Application is already running!";
+
+// The Unicode text of code page 1250 bytes. The table is the program's own,
+// so the conversion works also where Windows has no tables for code page 1250
+// (a Windows 95 or 98 installed without Central European support).
+std::wstring WideFromCp1250(const std::string& cp1250);
 
 std::string EmailLabelText(); // the support address
 std::string WebLabelText();   // host and path, without the scheme
@@ -126,6 +133,34 @@ inline Rgb WebColour(const HoverState& s)
     return s.webHighlighted ? kHighlightColour : kLinkColour;
 }
 
+// ---- Clicks ---------------------------------------------------------------
+
+// A click is a press and a release of the left button over the same control
+// while the window held the mouse in between. When another window takes the
+// mouse (a message box, a task switch), the press is dropped, so that a later
+// release over the same control clicks nothing.
+class ClickTracker {
+  public:
+    void Press(std::optional<Control> over) { pressed_ = over; }
+    void HoldLost() { pressed_.reset(); }
+    // The control that a release over the given control clicks, if any.
+    std::optional<Control> Release(std::optional<Control> over);
+
+  private:
+    std::optional<Control> pressed_;
+};
+
+// ---- Single copy ------------------------------------------------------------
+
+// What the system answered when the program asked for its single-copy object.
+enum class SingleCopyAnswer { Created, AlreadyExists, AccessDenied, Failed };
+
+// Whether another copy runs. An object that exists but cannot be opened
+// belongs to a copy with more rights (one started elevated) and counts as a
+// running copy too. Any other failure lets the program start: a start menu
+// that refuses for no reason is worse than a second window.
+bool AnotherCopyRuns(SingleCopyAnswer answer);
+
 // ---- Program folder and command lines -------------------------------------
 
 struct AppFolder {
@@ -139,5 +174,20 @@ AppFolder FolderOfProgram(const std::string& programFile);
 // The command line of an install item, or nothing for an index outside 0..2.
 // A program path or folder argument holding a blank is put in quotation marks.
 std::optional<std::string> InstallCommandLine(const AppFolder& app, int index);
+
+// What starting an install item runs.
+struct InstallCommand {
+    std::string program;     // the program file, a full path
+    std::string parameters;  // what follows the program on the command line
+    std::string commandLine; // as the program receives it and the message names it
+};
+
+// The command of an install item, or nothing for an index outside 0..2. The
+// documents item runs the explorer.exe of the Windows folder (windowsFolder,
+// as the system gives it): a program of that name in the CD's own folder,
+// where Windows would look first, is never started. Its command line stays
+// "explorer.exe" and the folder.
+std::optional<InstallCommand> InstallItemCommand(const AppFolder& app,
+                                                 const std::string& windowsFolder, int index);
 
 } // namespace menu

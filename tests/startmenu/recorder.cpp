@@ -1,8 +1,12 @@
-// Stand-in for the CD's setup programs in the window tests: records the command
-// line it was started with and its current directory into a file beside
-// itself (its own name with .txt instead of .exe), then ends.
+// Stand-in for the CD's setup programs and for the shell's handlers of e-mail
+// and web targets in the window tests: records the command line it was
+// started with, its current directory, the show command its starter asked
+// for ("default" when none) and GetVersion's answer in hexadecimal (which
+// Windows it thinks it runs on) into a file beside itself (its own name with
+// .txt instead of .exe), then ends.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -11,7 +15,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     char directory[MAX_PATH + 1] = {};
     GetCurrentDirectoryA(MAX_PATH, directory);
-    std::string record = std::string(GetCommandLineA()) + "\n" + directory + "\n";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    const std::string show = startup.dwFlags & STARTF_USESHOWWINDOW
+                                 ? std::to_string(startup.wShowWindow)
+                                 : std::string("default");
+    char version[16] = {};
+    snprintf(version, sizeof version, "%08lx", GetVersion());
+    const std::string record =
+        std::string(GetCommandLineA()) + "\n" + directory + "\n" + show + "\n" + version + "\n";
 
     std::string log(self);
     log.replace(log.size() - 4, 4, ".txt");

@@ -1,7 +1,9 @@
 // Unit tests of the start menu's decisions and actions: layout table, hover
-// table, program folder, command lines, message texts, and the order of the
-// platform calls behind each click (through a recording fake platform).
+// table, clicks, the single-copy answer, program folder, commands, message
+// texts and their Unicode form, and the order of the platform calls behind
+// each click (through a recording fake platform).
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -241,13 +243,143 @@ TEST(StartMenuMessages, TextsAndTargets)
     EXPECT_STREQ(kWindowTitle, "Velmora");
 }
 
+struct ItemRow {
+    const char* appPath;
+    const char* windowsFolder;
+    int index;
+    InstallCommand command;
+};
+
+TEST(StartMenuCommands, ProgramParametersAndCommandLineOfEachItem)
+{
+    const ItemRow rows[] = {
+        {"D:\\",
+         "C:\\WINDOWS",
+         0,
+         {"D:\\Setup\\setup_velmora_sdk_lite_sk.exe", "",
+          "D:\\Setup\\setup_velmora_sdk_lite_sk.exe"}},
+        {"D:\\CD\\",
+         "C:\\WINDOWS",
+         1,
+         {"D:\\CD\\Setup\\setup_velmora_sdk_lite_en.exe", "",
+          "D:\\CD\\Setup\\setup_velmora_sdk_lite_en.exe"}},
+        {"C:\\Program Files\\Velmora CD\\",
+         "C:\\WINDOWS",
+         0,
+         {"C:\\Program Files\\Velmora CD\\Setup\\setup_velmora_sdk_lite_sk.exe", "",
+          "\"C:\\Program Files\\Velmora CD\\Setup\\setup_velmora_sdk_lite_sk.exe\""}},
+        {"D:\\",
+         "C:\\WINDOWS",
+         2,
+         {"C:\\WINDOWS\\explorer.exe", "D:\\Documents", "explorer.exe D:\\Documents"}},
+        {"D:\\",
+         "C:\\WINNT",
+         2,
+         {"C:\\WINNT\\explorer.exe", "D:\\Documents", "explorer.exe D:\\Documents"}},
+        {"D:\\", "W:\\", 2, {"W:\\explorer.exe", "D:\\Documents", "explorer.exe D:\\Documents"}},
+        {"C:\\Program Files\\Velmora CD\\",
+         "C:\\WINDOWS",
+         2,
+         {"C:\\WINDOWS\\explorer.exe", "\"C:\\Program Files\\Velmora CD\\Documents\"",
+          "explorer.exe \"C:\\Program Files\\Velmora CD\\Documents\""}},
+    };
+    for (const ItemRow& r : rows) {
+        SCOPED_TRACE(std::string(r.appPath) + " " + std::to_string(r.index));
+        const AppFolder app{r.appPath, r.appPath[0]};
+        const std::optional<InstallCommand> got = InstallItemCommand(app, r.windowsFolder, r.index);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->program, r.command.program);
+        EXPECT_EQ(got->parameters, r.command.parameters);
+        EXPECT_EQ(got->commandLine, r.command.commandLine);
+        EXPECT_EQ(got->commandLine, InstallCommandLine(app, r.index));
+    }
+    EXPECT_FALSE(InstallItemCommand({"D:\\", 'D'}, "C:\\WINDOWS", 3));
+    EXPECT_FALSE(InstallItemCommand({"D:\\", 'D'}, "C:\\WINDOWS", -1));
+}
+
+// ---- Clicks and the single copy ----------------------------------------------
+
+TEST(StartMenuClicks, APressAndAReleaseOverTheSameControlClickIt)
+{
+    ClickTracker clicks;
+    clicks.Press(Control::lblInstall0);
+    EXPECT_EQ(clicks.Release(Control::lblInstall0), Control::lblInstall0);
+    clicks.Press(Control::lblEmail);
+    EXPECT_EQ(clicks.Release(Control::lblEmail), Control::lblEmail);
+}
+
+TEST(StartMenuClicks, AReleaseOverAnotherControlOrTheSurfaceClicksNothing)
+{
+    ClickTracker clicks;
+    clicks.Press(Control::lblInstall0);
+    EXPECT_EQ(clicks.Release(Control::lblInstall1), std::nullopt);
+    clicks.Press(Control::lblWeb);
+    EXPECT_EQ(clicks.Release(std::nullopt), std::nullopt);
+    clicks.Press(std::nullopt);
+    EXPECT_EQ(clicks.Release(Control::lblEmail), std::nullopt);
+    clicks.Press(std::nullopt);
+    EXPECT_EQ(clicks.Release(std::nullopt), std::nullopt) << "the surface is no control";
+}
+
+TEST(StartMenuClicks, AReleaseCountsOnlyOnceAndOnlyAfterAPress)
+{
+    ClickTracker clicks;
+    EXPECT_EQ(clicks.Release(Control::lblInstall0), std::nullopt);
+    clicks.Press(Control::lblInstall0);
+    EXPECT_EQ(clicks.Release(Control::lblInstall0), Control::lblInstall0);
+    EXPECT_EQ(clicks.Release(Control::lblInstall0), std::nullopt);
+}
+
+TEST(StartMenuClicks, APressWhoseHoldWasLostClicksNothing)
+{
+    ClickTracker clicks;
+    clicks.Press(Control::lblInstall0);
+    clicks.HoldLost();
+    EXPECT_EQ(clicks.Release(Control::lblInstall0), std::nullopt);
+    clicks.Press(Control::lblInstall1);
+    EXPECT_EQ(clicks.Release(Control::lblInstall1), Control::lblInstall1)
+        << "a new press after the loss counts";
+}
+
+TEST(StartMenuSingleCopy, AnExistingObjectAndOneThatCannotBeOpenedMeanAnotherCopy)
+{
+    EXPECT_FALSE(AnotherCopyRuns(SingleCopyAnswer::Created));
+    EXPECT_TRUE(AnotherCopyRuns(SingleCopyAnswer::AlreadyExists));
+    EXPECT_TRUE(AnotherCopyRuns(SingleCopyAnswer::AccessDenied));
+    EXPECT_FALSE(AnotherCopyRuns(SingleCopyAnswer::Failed));
+}
+
+// ---- Texts in Unicode ----------------------------------------------------------
+
+// Known answers from Windows' own table of code page 1250.
+TEST(StartMenuText, EveryByteOfCodePage1250AsWindowsConvertsIt)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = char(byte);
+        wchar_t expected = 0;
+        ASSERT_EQ(MultiByteToWideChar(1250, 0, &c, 1, &expected, 1), 1) << byte;
+        EXPECT_EQ(WideFromCp1250(std::string(1, c)), std::wstring(1, expected)) << "byte " << byte;
+    }
+}
+
+TEST(StartMenuText, TheSlovakTextsInUnicode)
+{
+    EXPECT_EQ(WideFromCp1250(Tooltip(Control::lblInstall0)),
+              L"In\u0161tal\u00e1cia Velmora Lite Sk");
+    EXPECT_EQ(WideFromCp1250(Text(Control::lblStatus)),
+              L"Mlynsk\u00e1 14, 811 05 Bratislava, tel. 02/5441 2280");
+    EXPECT_EQ(WideFromCp1250(""), L"");
+}
+
 // ---- Actions through a recording platform ----------------------------------------
 
 class RecordingPlatform : public Platform {
   public:
     std::vector<std::string> calls;
-    bool driveWorks = true, directoryWorks = true, startWorks = true, shellWorks = true;
+    bool driveWorks = true, directoryWorks = true, shellWorks = true, shellStartWorks = true;
+    StartResult start = StartResult::Started;
 
+    std::string WindowsFolder() override { return "C:\\WINDOWS"; }
     bool ChangeDrive(char drive) override
     {
         calls.push_back(std::string("drive ") + drive);
@@ -258,10 +390,16 @@ class RecordingPlatform : public Platform {
         calls.push_back("directory " + folder);
         return directoryWorks;
     }
-    bool StartProgram(const std::string& commandLine) override
+    StartResult StartProgram(const std::string& program, const std::string& commandLine) override
     {
-        calls.push_back("start " + commandLine);
-        return startWorks;
+        calls.push_back("start " + program + " as " + commandLine);
+        return start;
+    }
+    bool StartWithShell(const std::string& program, const std::string& parameters,
+                        const std::string& folder) override
+    {
+        calls.push_back("shell start " + program + " [" + parameters + "] in " + folder);
+        return shellStartWorks;
     }
     bool OpenWithShell(const std::string& target) override
     {
@@ -279,33 +417,76 @@ TEST(StartMenuActions, InstallItemChangesDriveAndDirectoryThenStarts)
     RecordingPlatform p;
     RunInstallItem(p, {"D:\\CD\\", 'D'}, 1);
     EXPECT_EQ(p.calls, (Calls{"drive D", "directory D:\\CD\\",
-                              "start D:\\CD\\Setup\\setup_velmora_sdk_lite_en.exe"}));
+                              "start D:\\CD\\Setup\\setup_velmora_sdk_lite_en.exe as "
+                              "D:\\CD\\Setup\\setup_velmora_sdk_lite_en.exe"}));
+}
+
+TEST(StartMenuActions, DocumentsItemStartsTheExplorerOfTheWindowsFolder)
+{
+    RecordingPlatform p;
+    RunInstallItem(p, {"E:\\Velmora CD\\", 'E'}, 2);
+    EXPECT_EQ(p.calls, (Calls{"drive E", "directory E:\\Velmora CD\\",
+                              "start C:\\WINDOWS\\explorer.exe as "
+                              "explorer.exe \"E:\\Velmora CD\\Documents\""}));
 }
 
 TEST(StartMenuActions, InstallFailuresResetTheLinksThenShowTheCommandLine)
 {
-    const std::string error =
-        "error Cannot run application: D:\\Setup\\setup_velmora_sdk_lite_sk.exe!";
+    const std::string setup = "D:\\Setup\\setup_velmora_sdk_lite_sk.exe";
+    const std::string start = "start " + setup + " as " + setup;
+    const std::string error = "error Cannot run application: " + setup + "!";
     struct Row {
-        bool drive, directory, start;
+        bool drive, directory;
+        StartResult start;
         Calls calls;
     } rows[] = {
-        {false, true, true, {"drive D", "links normal", error}},
-        {true, false, true, {"drive D", "directory D:\\", "links normal", error}},
+        {false, true, StartResult::Started, {"drive D", "links normal", error}},
+        {true, false, StartResult::Started, {"drive D", "directory D:\\", "links normal", error}},
         {true,
          true,
-         false,
-         {"drive D", "directory D:\\", "start D:\\Setup\\setup_velmora_sdk_lite_sk.exe",
-          "links normal", error}},
+         StartResult::Failed,
+         {"drive D", "directory D:\\", start, "links normal", error}},
     };
     for (const Row& r : rows) {
         RecordingPlatform p;
         p.driveWorks = r.drive;
         p.directoryWorks = r.directory;
-        p.startWorks = r.start;
+        p.start = r.start;
         RunInstallItem(p, {"D:\\", 'D'}, 0);
         EXPECT_EQ(p.calls, r.calls);
     }
+}
+
+TEST(StartMenuActions, AProgramThatNeedsElevationIsStartedThroughTheShellInTheSameFolder)
+{
+    const std::string setup = "C:\\Program Files\\Velmora CD\\Setup\\setup_velmora_sdk_lite_en.exe";
+    const Calls before{"drive C", "directory C:\\Program Files\\Velmora CD\\",
+                       "start " + setup + " as \"" + setup + "\"",
+                       "shell start " + setup + " [] in C:\\Program Files\\Velmora CD\\"};
+    RecordingPlatform p;
+    p.start = StartResult::NeedsElevation;
+    RunInstallItem(p, {"C:\\Program Files\\Velmora CD\\", 'C'}, 1);
+    EXPECT_EQ(p.calls, before);
+
+    RecordingPlatform refused;
+    refused.start = StartResult::NeedsElevation;
+    refused.shellStartWorks = false;
+    RunInstallItem(refused, {"C:\\Program Files\\Velmora CD\\", 'C'}, 1);
+    Calls failed = before;
+    failed.push_back("links normal");
+    failed.push_back("error Cannot run application: \"" + setup + "\"!");
+    EXPECT_EQ(refused.calls, failed);
+}
+
+TEST(StartMenuActions, AFailedStartIsNotTriedThroughTheShell)
+{
+    RecordingPlatform p;
+    p.start = StartResult::Failed;
+    RunInstallItem(p, {"D:\\", 'D'}, 2);
+    EXPECT_EQ(p.calls,
+              (Calls{"drive D", "directory D:\\",
+                     "start C:\\WINDOWS\\explorer.exe as explorer.exe D:\\Documents",
+                     "links normal", "error Cannot run application: explorer.exe D:\\Documents!"}));
 }
 
 TEST(StartMenuActions, IndexOutsideTheItemsDoesNothing)

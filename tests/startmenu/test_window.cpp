@@ -1,344 +1,51 @@
 // End-to-end tests of autorun.exe on a virtual display: each test lays out a
 // CD folder of its own (the program, a Setup folder with recording stand-ins
 // for the two setup programs, a Documents folder), starts the start menu from
-// it and works it like a user: pointer moves, clicks, keys. Screenshots are
-// compared with the background picture read straight from its file.
+// it and works it like a user: pointer moves, presses, clicks, keys.
+// Screenshots are compared with the background picture read straight from its
+// file. These tests change nothing in their Wine prefix.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <memory>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "handles.h"
+#include "driver.h"
 #include "otherwindows.h"
-#include "testdir.h"
 
-using testing_support::Deliverable;
+using namespace startmenu_test;
 using testing_support::FileExists;
 using testing_support::FindVisibleWindow;
-using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WaitFor;
 
 namespace {
 
-constexpr int kClient = 563;
-constexpr uint32_t kLinkColour = 0x400000;      // RGB(64, 0, 0) as 0xRRGGBB
-constexpr uint32_t kHighlightColour = 0x404040; // RGB(64, 64, 64)
+class StartMenuWindow : public StartMenuTest {};
 
-const char kSkSetup[] = "setup_velmora_sdk_lite_sk.exe";
-const char kEnSetup[] = "setup_velmora_sdk_lite_en.exe";
-
-std::string Lower(std::string s)
+// The stand-ins rename a finished record into place; for a moment after the
+// new name shows, the rename still holds the file open with delete access.
+TEST(StartMenuRecord, IsReadWholeWhileItsRenameStillHoldsIt)
 {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
+    TempDir temp;
+    const std::string record = temp.file("setup.txt");
+    testing_support::WriteFile(record, "command\nfolder\n1\n0a280105\n");
+    const HANDLE held = CreateFileA(record.c_str(), DELETE | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    menu::KernelHandle rename(held);
+    EXPECT_TRUE(FileExists(record));
+    EXPECT_EQ(testing_support::ReadFile(record), "")
+        << "a read without shared delete access now fails";
+    const std::optional<Record> read = WaitForRecord(temp.file("setup.exe"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->commandLine, "command");
+    EXPECT_EQ(read->directory, "folder");
+    EXPECT_EQ(read->show, "1");
+    EXPECT_EQ(read->version, 0x0a280105ul);
 }
-
-std::string WithoutTrailingSlash(std::string s)
-{
-    if (s.size() > 3 && s.back() == '\\')
-        s.pop_back();
-    return s;
-}
-
-// ---- The background picture, read from the artwork file -------------------------
-
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels; // 0xRRGGBB, top row first
-    uint32_t At(int x, int y) const { return pixels[size_t(y) * width + x]; }
-};
-
-template <typename T> T Read(const std::string& bytes, size_t offset)
-{
-    T value{};
-    memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
-}
-
-Picture ReadBitmap8(const std::string& path)
-{
-    const std::string file = ReadFile(path);
-    Picture p;
-    if (file.size() < 54 || file.compare(0, 2, "BM") != 0)
-        return p;
-    const uint32_t bits = Read<uint32_t>(file, 10);
-    const uint32_t headerSize = Read<uint32_t>(file, 14);
-    p.width = Read<int32_t>(file, 18);
-    p.height = Read<int32_t>(file, 22);
-    const uint32_t colours = Read<uint32_t>(file, 46);
-    const size_t palette = 14 + headerSize;
-    const size_t stride = (size_t(p.width) + 3) & ~size_t(3);
-    p.pixels.resize(size_t(p.width) * p.height);
-    for (int y = 0; y < p.height; ++y) {
-        const size_t row = bits + stride * (p.height - 1 - y); // bottom-up
-        for (int x = 0; x < p.width; ++x) {
-            const uint8_t index = uint8_t(file[row + x]);
-            const size_t quad = palette + 4 * size_t(index < colours ? index : 0);
-            p.pixels[size_t(y) * p.width + x] = uint32_t(uint8_t(file[quad + 2])) << 16 |
-                                                uint32_t(uint8_t(file[quad + 1])) << 8 |
-                                                uint8_t(file[quad]);
-        }
-    }
-    return p;
-}
-
-// ---- Windows of other processes --------------------------------------------------
-
-std::string WindowText(HWND hwnd)
-{
-    char text[1024] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
-// The message box's text is its static control 0xFFFF.
-std::string MessageBoxText(HWND box)
-{
-    char text[1024] = {};
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    return text;
-}
-
-// The client area as it is on the screen.
-Picture Screenshot(HWND hwnd)
-{
-    POINT origin{0, 0};
-    ClientToScreen(hwnd, &origin);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kClient;
-    info.bmiHeader.biHeight = -kClient;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    menu::WindowDc screen(nullptr);
-    menu::MemoryDc memory(CreateCompatibleDC(screen.get()));
-    menu::GdiObject bitmap(
-        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    menu::Selection selected(memory.get(), bitmap.get());
-    BitBlt(memory.get(), 0, 0, kClient, kClient, screen.get(), origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    Picture p;
-    p.width = p.height = kClient;
-    const auto* words = static_cast<const uint32_t*>(bits);
-    p.pixels.assign(words, words + kClient * kClient);
-    for (uint32_t& px : p.pixels)
-        px &= 0xFFFFFF;
-    return p;
-}
-
-int CountColour(const Picture& p, RECT r, uint32_t colour)
-{
-    int count = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            count += p.At(x, y) == colour;
-    return count;
-}
-
-void SendMouse(DWORD flags)
-{
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof input);
-}
-
-void SendKey(WORD key)
-{
-    INPUT input[2]{};
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = key;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof input[0]);
-}
-
-// Label rows on the picture: the text lies in these bands, the rest of the
-// window shows the picture unchanged.
-const RECT kWebBand{300, 452, 512, 467};
-const RECT kEmailBand{300, 491, 512, 506};
-const RECT kStatusBand{160, 540, 563, 556};
-
-bool InBand(int x, int y)
-{
-    for (const RECT& r : {kWebBand, kEmailBand, kStatusBand})
-        if (x >= r.left && x < r.right && y >= r.top - 1 && y < r.bottom + 1)
-            return true;
-    return false;
-}
-
-// ---- A running start menu --------------------------------------------------------
-
-class Process {
-  public:
-    Process(const std::string& program, const std::string& directory)
-    {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string commandLine = "\"" + program + "\"";
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            directory.c_str(), &startup, &info))
-            return;
-        process_ = info.hProcess;
-        thread_ = info.hThread;
-        pid_ = info.dwProcessId;
-    }
-    // A start menu still running when its test ends is stopped.
-    ~Process()
-    {
-        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.get(), 1);
-            WaitForSingleObject(process_.get(), 5000);
-        }
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool started() const { return bool(process_); }
-    DWORD pid() const { return pid_; }
-    bool Ended(DWORD limitMs = 15000) const
-    {
-        return process_ && WaitForSingleObject(process_.get(), limitMs) == WAIT_OBJECT_0;
-    }
-
-  private:
-    menu::KernelHandle process_;
-    menu::KernelHandle thread_;
-    DWORD pid_ = 0;
-};
-
-class StartMenuWindow : public ::testing::Test {
-  protected:
-    // Lays out the CD in a folder of the given name and starts the start menu
-    // from it, with the test's temporary folder as the current directory.
-    void Launch(const std::string& cdName = "cd")
-    {
-        LayOut(cdName);
-        Start(cd_);
-    }
-
-    void LayOut(const std::string& cdName) { LayOutIn(temp_.file(cdName)); }
-
-    void LayOutIn(const std::string& folder)
-    {
-        cd_ = folder;
-        if (!FileExists(cd_)) {
-            ASSERT_TRUE(CreateDirectoryA(cd_.c_str(), nullptr));
-        }
-        ASSERT_TRUE(CreateDirectoryA((cd_ + "\\Setup").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryA((cd_ + "\\Documents").c_str(), nullptr));
-        ASSERT_TRUE(
-            CopyFileA(Deliverable("autorun.exe").c_str(), (cd_ + "\\autorun.exe").c_str(), FALSE));
-        for (const char* setup : {kSkSetup, kEnSetup})
-            ASSERT_TRUE(CopyFileA(RECORDER_EXE, (cd_ + "\\Setup\\" + setup).c_str(), FALSE));
-    }
-
-    // Starts the start menu from the folder (the CD's, or a drive root that
-    // shows it) and waits for its window.
-    void Start(const std::string& folder)
-    {
-        appPath_ = folder.back() == '\\' ? folder : folder + "\\";
-        menu_ = std::make_unique<Process>(Program(), temp_.path());
-        ASSERT_TRUE(menu_->started());
-        ASSERT_TRUE(WaitFor([&] { return (window_ = FindVisibleWindow(menu_->pid(), "Hlavne")); }))
-            << "the start menu's window did not appear";
-        WaitFor([&] { return GetForegroundWindow() == window_; }, 3000);
-        ParkPointer();
-    }
-
-    void TearDown() override
-    {
-        if (menu_ && window_ && IsWindow(window_))
-            PostMessageA(window_, WM_CLOSE, 0, 0);
-        if (menu_)
-            menu_->Ended(5000);
-        menu_.reset();
-    }
-
-    std::string Program() const { return appPath_ + "autorun.exe"; }
-    std::string AppPath() const { return appPath_; }
-
-    POINT OnScreen(int x, int y) const
-    {
-        POINT p{x, y};
-        ClientToScreen(window_, &p);
-        return p;
-    }
-    void MoveTo(int x, int y) const
-    {
-        const POINT p = OnScreen(x, y);
-        SetCursorPos(p.x, p.y);
-    }
-    void ClickAt(int x, int y) const
-    {
-        MoveTo(x, y);
-        Sleep(100);
-        SendMouse(MOUSEEVENTF_LEFTDOWN);
-        SendMouse(MOUSEEVENTF_LEFTUP);
-    }
-    // Off the window, where no move reaches it and no tooltip shows.
-    void ParkPointer() const { SetCursorPos(2, 2); }
-
-    bool BandShows(const RECT& band, uint32_t colour, uint32_t otherColour) const
-    {
-        const Picture shot = Screenshot(window_);
-        return CountColour(shot, band, colour) > 10 && CountColour(shot, band, otherColour) == 0;
-    }
-
-    // The record a setup stand-in wrote: command line, then current directory.
-    std::vector<std::string> Record(const std::string& exePath) const
-    {
-        std::string log = exePath.substr(0, exePath.size() - 4) + ".txt";
-        std::vector<std::string> lines;
-        if (!WaitFor([&] { return FileExists(log); }))
-            return lines;
-        std::string text = ReadFile(log), line;
-        for (char c : text) {
-            if (c == '\n') {
-                lines.push_back(line);
-                line.clear();
-            } else {
-                line += c;
-            }
-        }
-        return lines;
-    }
-
-    // The text of the start menu's tooltip while it shows; GetWindowText reads
-    // only the caption of another process's window, the tooltip answers
-    // WM_GETTEXT with the text it shows.
-    std::wstring TooltipText() const
-    {
-        HWND tip = FindVisibleWindow(menu_->pid(), "tooltips_class32");
-        wchar_t text[128] = {};
-        if (tip)
-            SendMessageW(tip, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-
-    HWND WaitForMessageBox(const Process& process) const
-    {
-        HWND box = nullptr;
-        WaitFor([&] { return (box = FindVisibleWindow(process.pid(), "#32770")); });
-        return box;
-    }
-
-    TempDir temp_;
-    std::string cd_;
-    std::string appPath_;
-    std::unique_ptr<Process> menu_;
-    HWND window_ = nullptr;
-};
 
 TEST_F(StartMenuWindow, ShowsItsTitleFrameSizeAndPicture)
 {
@@ -362,7 +69,7 @@ TEST_F(StartMenuWindow, ShowsItsTitleFrameSizeAndPicture)
     EXPECT_LE(std::abs(frame.left + frame.right - screenW), 2);
     EXPECT_LE(std::abs(frame.top + frame.bottom - screenH), 2);
 
-    const Picture art = ReadBitmap8(std::string(SOURCE_DIR) + "\\startmenu\\res\\background.bmp");
+    const Picture art = Background();
     ASSERT_EQ(art.width, kClient);
     ASSERT_EQ(art.height, kClient);
     int differing = 0, compared = 0;
@@ -386,36 +93,105 @@ TEST_F(StartMenuWindow, ShowsItsTitleFrameSizeAndPicture)
     }
 }
 
+// The labels show their texts, the contact line with its Slovak letter, as
+// the test itself draws the Unicode texts in the labels' font.
+TEST_F(StartMenuWindow, LabelsShowTheirTexts)
+{
+    Launch();
+    const Picture art = Background();
+    const struct {
+        const wchar_t* text;
+        int x, top;
+        bool alignRight;
+        RECT band;
+    } labels[] = {
+        {L"velmora@danubiasoft.sk", 511, 491, true, kEmailBand},
+        {L"www.danubiasoft.sk/velmora", 511, 452, true, kWebBand},
+        {L"Mlynsk\u00e1 14, 811 05 Bratislava, tel. 02/5441 2280", 160, 540, false, kStatusBand},
+    };
+    for (const auto& label : labels) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(label.text)));
+        const Picture expected = DrawnLabel(art, label.text, label.x, label.top, label.alignRight);
+        int differing = 0;
+        WaitFor([&] {
+            return (differing = Differing(Screenshot(window_), expected, label.band)) == 0;
+        });
+        EXPECT_EQ(differing, 0);
+    }
+    // The reference tells the letter apart from what another code page makes
+    // of its byte 0xE1 (Cyrillic be in 1251).
+    EXPECT_GT(Differing(DrawnLabel(art, L"Mlynsk\u00e1", 160, 540, false),
+                        DrawnLabel(art, L"Mlynsk\u0431", 160, 540, false), kStatusBand),
+              0);
+}
+
 TEST_F(StartMenuWindow, EmailLinkIsHighlightedUnderThePointerUntilTheSurface)
 {
     Launch();
     ASSERT_TRUE(WaitFor([&] { return BandShows(kEmailBand, kLinkColour, kHighlightColour); }));
-    MoveTo(505, 498); // lblEmail, right-aligned at x 511
+    MoveTo(kOverEmail);
     EXPECT_TRUE(WaitFor([&] { return BandShows(kEmailBand, kHighlightColour, kLinkColour); }));
     EXPECT_TRUE(BandShows(kWebBand, kLinkColour, kHighlightColour));
-    MoveTo(400, 370); // the documents hot spot: no move handler, nothing changes
+    MoveTo(kOverDocuments); // no move handler, nothing changes
     // Its tooltip shows once the window has seen the pointer there.
     EXPECT_TRUE(
         WaitFor([&] { return TooltipText() == L"Dokumenty k Velmora/Documents for Velmora"; }));
     EXPECT_TRUE(BandShows(kEmailBand, kHighlightColour, kLinkColour));
-    MoveTo(200, 420); // the window's own surface
+    MoveTo(kOverSurface);
     EXPECT_TRUE(WaitFor([&] { return BandShows(kEmailBand, kLinkColour, kHighlightColour); }));
+}
+
+// The five clickable labels show one pointer (the hand, whose image the
+// resource tests check) and the surface and lblStatus another (the window
+// class's arrow). Every step moves between the two, so each one waits for a
+// change.
+TEST_F(StartMenuWindow, ClickableLabelsShowTheHandPointerAndTheRestTheArrow)
+{
+    Launch();
+    MoveTo(kOverEmail);
+    ASSERT_TRUE(WaitFor([&] { return BandShows(kEmailBand, kHighlightColour, kLinkColour); }));
+    const HCURSOR hand = PointerShown();
+    MoveTo(kOverSurface);
+    ASSERT_TRUE(WaitFor([&] { return BandShows(kEmailBand, kLinkColour, kHighlightColour); }));
+    const HCURSOR arrow = PointerShown();
+    ASSERT_NE(hand, arrow);
+
+    const struct {
+        const char* where;
+        POINT point;
+        HCURSOR expected;
+    } steps[] = {
+        {"lblInstall(0)", kOverSk, hand},
+        {"lblStatus", kOverStatus, arrow},
+        {"lblInstall(1)", kOverEn, hand},
+        {"the surface", kOverSurface, arrow},
+        {"lblInstall(2)", kOverDocuments, hand},
+        {"lblStatus", kOverStatus, arrow},
+        {"lblWeb", kOverWeb, hand},
+        {"the surface", kOverSurface, arrow},
+        {"lblEmail", kOverEmail, hand},
+    };
+    for (const auto& step : steps)
+        EXPECT_TRUE(PointerBecomes(step.point, step.expected))
+            << step.where << " shows " << (step.expected == hand ? "no hand" : "no arrow");
 }
 
 TEST_F(StartMenuWindow, InstallItemsStartTheirSetupFromTheCdFolder)
 {
     Launch();
-    ClickAt(120, 137); // lblInstall(0), the Slovak item
-    const std::vector<std::string> sk = Record(AppPath() + "Setup\\" + kSkSetup);
-    ASSERT_EQ(sk.size(), 2u) << "the Slovak setup did not run";
-    EXPECT_EQ(sk[0], AppPath() + "Setup\\" + kSkSetup);
-    EXPECT_EQ(Lower(WithoutTrailingSlash(sk[1])), Lower(cd_));
+    ClickAt(kOverSk);
+    const std::optional<Record> sk = SetupRecord(kSkSetup);
+    ASSERT_TRUE(sk) << "the Slovak setup did not run";
+    EXPECT_EQ(sk->commandLine, AppPath() + "Setup\\" + kSkSetup);
+    EXPECT_EQ(Lower(WithoutTrailingSlash(sk->directory)), Lower(cd_));
+    EXPECT_EQ(sk->show, "1") << "shown normally with focus";
     EXPECT_FALSE(FileExists(AppPath() + "Setup\\setup_velmora_sdk_lite_en.txt"));
 
-    ClickAt(100, 209); // lblInstall(1), the English item
-    const std::vector<std::string> en = Record(AppPath() + "Setup\\" + kEnSetup);
-    ASSERT_EQ(en.size(), 2u) << "the English setup did not run";
-    EXPECT_EQ(en[0], AppPath() + "Setup\\" + kEnSetup);
+    ClickAt(kOverEn);
+    const std::optional<Record> en = SetupRecord(kEnSetup);
+    ASSERT_TRUE(en) << "the English setup did not run";
+    EXPECT_EQ(en->commandLine, AppPath() + "Setup\\" + kEnSetup);
+    EXPECT_EQ(en->show, "1");
     EXPECT_TRUE(IsWindow(window_)) << "the start menu stays open";
 }
 
@@ -425,25 +201,21 @@ TEST_F(StartMenuWindow, CdFolderWithABlankStartsTheQuotedSetup)
     // an unquoted command line.
     ASSERT_TRUE(CopyFileA(RECORDER_EXE, temp_.file("Velmora.exe").c_str(), FALSE));
     Launch("Velmora CD");
-    ClickAt(120, 137);
-    const std::vector<std::string> sk = Record(AppPath() + "Setup\\" + kSkSetup);
-    ASSERT_EQ(sk.size(), 2u) << "the Slovak setup did not run";
-    EXPECT_EQ(sk[0], "\"" + AppPath() + "Setup\\" + kSkSetup + "\"");
-    EXPECT_EQ(Lower(WithoutTrailingSlash(sk[1])), Lower(cd_));
+    ClickAt(kOverSk);
+    const std::optional<Record> sk = SetupRecord(kSkSetup);
+    ASSERT_TRUE(sk) << "the Slovak setup did not run";
+    EXPECT_EQ(sk->commandLine, "\"" + AppPath() + "Setup\\" + kSkSetup + "\"");
+    EXPECT_EQ(Lower(WithoutTrailingSlash(sk->directory)), Lower(cd_));
     EXPECT_FALSE(FileExists(temp_.file("Velmora.txt"))) << "the wrong program ran";
 }
 
 TEST_F(StartMenuWindow, MissingSetupFolderShowsTheCommandLineAndResetsTheLinks)
 {
     Launch();
-    const std::string setup = AppPath() + "Setup\\";
-    for (const char* name : {kSkSetup, kEnSetup})
-        ASSERT_TRUE(DeleteFileA((setup + name).c_str()));
-    ASSERT_TRUE(RemoveDirectoryA(setup.c_str()));
-
-    MoveTo(505, 459); // lblWeb
+    RemoveSetupFolder();
+    MoveTo(kOverWeb);
     ASSERT_TRUE(WaitFor([&] { return BandShows(kWebBand, kHighlightColour, kLinkColour); }));
-    ClickAt(120, 137); // straight to the Slovak item: lblWeb stays highlighted until the failure
+    ClickAt(kOverSk); // straight to the Slovak item: lblWeb stays highlighted until the failure
     const HWND box = WaitForMessageBox(*menu_);
     ASSERT_TRUE(box) << "no message box";
     EXPECT_EQ(WindowText(box), "Error");
@@ -453,6 +225,95 @@ TEST_F(StartMenuWindow, MissingSetupFolderShowsTheCommandLineAndResetsTheLinks)
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
     EXPECT_TRUE(WaitFor([&] { return BandShows(kWebBand, kLinkColour, kHighlightColour); }));
     EXPECT_TRUE(IsWindowVisible(window_)) << "the start menu stays open";
+}
+
+// Known answer: the system's own stop icon, drawn by the test on the box's
+// background, and set apart from the other three message box icons.
+TEST_F(StartMenuWindow, ErrorMessageHasTheStopIconAndOneOkButton)
+{
+    Launch();
+    RemoveSetupFolder();
+    ClickAt(kOverSk);
+    const HWND box = WaitForMessageBox(*menu_);
+    ASSERT_TRUE(box) << "no message box";
+
+    std::vector<ChildWindow> buttons, icons;
+    for (const ChildWindow& child : Children(box)) {
+        if (Lower(child.className) == "button")
+            buttons.push_back(child);
+        if (Lower(child.className) == "static" && (child.style & SS_TYPEMASK) == SS_ICON)
+            icons.push_back(child);
+    }
+    ASSERT_EQ(buttons.size(), 1u) << "one button only";
+    EXPECT_EQ(buttons[0].id, IDOK);
+    EXPECT_EQ(buttons[0].text, "OK");
+    ASSERT_EQ(icons.size(), 1u) << "one icon";
+
+    RECT place{};
+    GetWindowRect(icons[0].hwnd, &place);
+    const int size = GetSystemMetrics(SM_CXICON);
+    place.right = place.left + size;
+    place.bottom = place.top + size;
+    const RECT outside{place.left - 1, place.top, place.left, place.top + 1};
+    const uint32_t background = ScreenArea(outside).At(0, 0);
+    auto drawn = [&](LPCSTR id) { return DrawnIcon(LoadIconA(nullptr, id), size, background); };
+    const RECT whole{0, 0, size, size};
+    const Picture stop = drawn(IDI_HAND);
+    for (LPCSTR other : {IDI_EXCLAMATION, IDI_ASTERISK, IDI_QUESTION})
+        ASSERT_GT(Differing(stop, drawn(other), whole), 0) << "the icons cannot be told apart";
+    int differing = 0;
+    WaitFor([&] { return (differing = Differing(ScreenArea(place), stop, whole)) == 0; });
+    EXPECT_EQ(differing, 0) << "of " << size * size << " pixels of the stop icon";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(StartMenuWindow, EnterEndsTheProgramAfterAnErrorMessageWasDismissed)
+{
+    Launch();
+    RemoveSetupFolder();
+    ClickAt(kOverSk);
+    const HWND box = WaitForMessageBox(*menu_);
+    ASSERT_TRUE(box) << "no message box";
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == box; }));
+    SendKey(VK_RETURN); // the box's OK button
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
+    ASSERT_TRUE(WaitFor([&] {
+        const HWND focus = FocusOf(window_);
+        return focus && GetParent(focus) == window_;
+    })) << "cmdQuit did not get the focus back";
+    SendKey(VK_RETURN);
+    EXPECT_TRUE(menu_->Ended()) << "Enter did not end the start menu";
+}
+
+// Without a Setup folder a click on an install item shows a message box,
+// which would take the Esc that follows; without a click, Esc ends the program.
+TEST_F(StartMenuWindow, APressReleasedOverAnotherItemClicksNothing)
+{
+    Launch();
+    RemoveSetupFolder();
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
+    PressAt(kOverSk);
+    MoveTo(kOverEn);
+    ReleaseAt(kOverEn);
+    SendKey(VK_ESCAPE);
+    EXPECT_TRUE(menu_->Ended()) << "the release clicked an item";
+}
+
+// WM_CANCELMODE is what Windows sends to the window that holds the mouse when
+// something else takes it (a dialog box, the task switcher): the window lets
+// the mouse go, and the release that follows over the same item is no click.
+TEST_F(StartMenuWindow, APressWhoseMouseHoldWasLostClicksNothing)
+{
+    Launch();
+    RemoveSetupFolder();
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
+    PressAt(kOverSk);
+    SendMessageA(window_, WM_CANCELMODE, 0, 0);
+    ASSERT_EQ(CaptureOf(window_), nullptr) << "the window kept the mouse";
+    ReleaseAt(kOverSk);
+    SendKey(VK_ESCAPE);
+    EXPECT_TRUE(menu_->Ended()) << "the release after the lost hold clicked the item";
 }
 
 TEST_F(StartMenuWindow, SecondCopyIsRefusedAndTheFirstStays)
@@ -470,6 +331,34 @@ TEST_F(StartMenuWindow, SecondCopyIsRefusedAndTheFirstStays)
     EXPECT_TRUE(second.Ended());
     EXPECT_TRUE(IsWindow(window_));
     EXPECT_TRUE(IsWindowVisible(window_));
+}
+
+// A copy started elevated makes the single-copy object with a security
+// descriptor that a copy with fewer rights may not open: a descriptor that
+// lets nobody open it stands in for that here (the process that made it may
+// still open it, another process gets ERROR_ACCESS_DENIED).
+TEST_F(StartMenuWindow, ASingleCopyObjectThatCannotBeOpenedMeansAlreadyRunning)
+{
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ACL nobody{};
+    ASSERT_TRUE(InitializeAcl(&nobody, sizeof nobody, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &nobody, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+    menu::KernelHandle heldByAnElevatedCopy(
+        CreateMutexA(&attributes, FALSE, "Velmora.CD.StartMenu"));
+    ASSERT_TRUE(heldByAnElevatedCopy);
+
+    LayOut("cd");
+    appPath_ = cd_ + "\\";
+    Process copy(Program(), temp_.path());
+    ASSERT_TRUE(copy.started());
+    const HWND box = WaitForMessageBox(copy);
+    ASSERT_TRUE(box) << "no message box";
+    EXPECT_EQ(MessageBoxText(box), "Application is already running!");
+    EXPECT_FALSE(FindVisibleWindow(copy.pid(), "Hlavne"));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(copy.Ended());
 }
 
 TEST_F(StartMenuWindow, EnterPressesTheHiddenQuitButton)
@@ -499,7 +388,7 @@ TEST_F(StartMenuWindow, EscapePressesTheHiddenQuitButton)
 TEST_F(StartMenuWindow, DocumentsItemOpensTheFolderInExplorer)
 {
     Launch("Velmora CD"); // the folder argument holds a blank, and is quoted
-    ClickAt(400, 370);    // lblInstall(2)
+    ClickAt(kOverDocuments);
     HWND explorer = nullptr;
     EXPECT_TRUE(WaitFor([&] { return (explorer = FindWindowA("ExplorerWClass", "Documents")); }))
         << "no explorer window on the Documents folder";
@@ -510,6 +399,22 @@ TEST_F(StartMenuWindow, DocumentsItemOpensTheFolderInExplorer)
     EXPECT_TRUE(IsWindowVisible(window_)) << "the start menu stays open";
 }
 
+// Windows looks for a bare program name in the starting program's own folder
+// first; a CD copied to a writable folder could hold any explorer.exe there.
+TEST_F(StartMenuWindow, DocumentsItemRunsTheExplorerOfTheWindowsFolder)
+{
+    LayOut("cd");
+    ASSERT_TRUE(CopyFileA(RECORDER_EXE, (cd_ + "\\explorer.exe").c_str(), FALSE));
+    Start(cd_);
+    ClickAt(kOverDocuments);
+    HWND explorer = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (explorer = FindWindowA("ExplorerWClass", "Documents")); }))
+        << "no explorer window on the Documents folder";
+    EXPECT_FALSE(FileExists(cd_ + "\\explorer.txt")) << "the CD folder's explorer.exe ran";
+    PostMessageA(explorer, WM_CLOSE, 0, 0);
+    WaitFor([&] { return !IsWindow(explorer); });
+}
+
 TEST_F(StartMenuWindow, CloseBoxEndsTheProgram)
 {
     Launch();
@@ -517,11 +422,28 @@ TEST_F(StartMenuWindow, CloseBoxEndsTheProgram)
     EXPECT_TRUE(menu_->Ended()) << "the close box did not end the start menu";
 }
 
-std::string Environment(const char* name)
+// A launcher may ask for a maximised window (a shortcut's "Run: Maximized"):
+// the window keeps its one size and place, also when maximised afterwards.
+TEST_F(StartMenuWindow, AMaximisedStartKeepsTheFixedWindow)
 {
-    char value[MAX_PATH + 1] = {};
-    const DWORD size = GetEnvironmentVariableA(name, value, sizeof value);
-    return size && size < sizeof value ? value : "";
+    Launch("cd", SW_SHOWMAXIMIZED);
+    RECT client{}, frame{};
+    GetClientRect(window_, &client);
+    EXPECT_EQ(client.right, kClient);
+    EXPECT_EQ(client.bottom, kClient);
+    EXPECT_FALSE(IsZoomed(window_));
+    GetWindowRect(window_, &frame);
+    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_LE(std::abs(frame.left + frame.right - screenW), 2);
+    EXPECT_LE(std::abs(frame.top + frame.bottom - screenH), 2);
+
+    ShowWindow(window_, SW_SHOWMAXIMIZED);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(window_) != FALSE; }));
+    RECT maximised{};
+    GetWindowRect(window_, &maximised);
+    EXPECT_TRUE(EqualRect(&maximised, &frame))
+        << maximised.left << "," << maximised.top << " " << maximised.right - maximised.left
+        << " x " << maximised.bottom - maximised.top;
 }
 
 TEST_F(StartMenuWindow, FromADriveRootTheSetupRunsWithTheRootCurrent)
@@ -535,11 +457,11 @@ TEST_F(StartMenuWindow, FromADriveRootTheSetupRunsWithTheRootCurrent)
     const std::string root = letter + ":\\";
     ASSERT_TRUE(FileExists(root + "autorun.exe")) << "the drive does not show the CD folder";
     Start(root);
-    ClickAt(120, 137);
-    const std::vector<std::string> sk = Record(root + "Setup\\" + kSkSetup);
-    ASSERT_EQ(sk.size(), 2u) << "the Slovak setup did not run";
-    EXPECT_EQ(sk[0], root + "Setup\\" + kSkSetup);
-    EXPECT_EQ(Lower(sk[1]), Lower(root));
+    ClickAt(kOverSk);
+    const std::optional<Record> sk = SetupRecord(kSkSetup);
+    ASSERT_TRUE(sk) << "the Slovak setup did not run";
+    EXPECT_EQ(sk->commandLine, root + "Setup\\" + kSkSetup);
+    EXPECT_EQ(Lower(sk->directory), Lower(root));
     PostMessageA(window_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(menu_->Ended());
 }
@@ -547,7 +469,7 @@ TEST_F(StartMenuWindow, FromADriveRootTheSetupRunsWithTheRootCurrent)
 TEST_F(StartMenuWindow, SlovakItemShowsItsTooltip)
 {
     Launch();
-    MoveTo(120, 137);
+    MoveTo(kOverSk);
     EXPECT_TRUE(WaitFor([&] { return TooltipText() == L"In\u0161tal\u00e1cia Velmora Lite Sk"; }))
         << "no tooltip, or another text";
 }

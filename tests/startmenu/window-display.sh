@@ -6,7 +6,18 @@
 # there. A drive letter is shown onto a fresh folder for the tests of a CD
 # started from a drive root: STARTMENU_DRIVE names the letter and
 # STARTMENU_DRIVE_FOLDER the folder's Windows path.
+#
+# With --own-registry before the prefix, the run gets a Wine prefix of its own
+# that starts from a copy of the prefix's registry and shares its drive C: (the
+# tests' folders there are their own anyway): a test may then change the
+# registry (the shell's handlers, Wine's settings for a program, the locale
+# that a locale variable selects) without touching any other run.
 set -eu
+own_registry=
+if [ "$1" = --own-registry ]; then
+    own_registry=1
+    shift
+fi
 prefix=$1
 shift
 tools=$(cd "$(dirname "$0")/../../tools" && pwd)
@@ -44,6 +55,18 @@ cleanup() {
 }
 trap cleanup EXIT
 trap "exit 1" INT TERM HUP
+
+if [ -n "$own_registry" ]; then
+    shared=$prefix
+    prefix=$run/prefix
+    mkdir -p "$prefix/dosdevices"
+    # .update-timestamp tells Wine the prefix is up to date: no update run.
+    cp "$shared"/*.reg "$shared/.update-timestamp" "$prefix/"
+    ln -s "$shared/drive_c" "$prefix/drive_c"
+    ln -s ../drive_c "$prefix/dosdevices/c:"
+    ln -s / "$prefix/dosdevices/z:"
+    export WINEPREFIX="$prefix"
+fi
 
 Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp 8>"$run/display" >/dev/null 2>"$run/xvfb.log" &
 xvfb=$!
