@@ -2,6 +2,8 @@
 // records and the windows of another process.
 #include "driver.h"
 
+#include <tlhelp32.h>
+
 #include <cstring>
 
 #include "otherwindows.h"
@@ -252,6 +254,33 @@ std::optional<Record> WaitForRecord(const std::string& exePath)
     if (lines.size() != 4)
         return std::nullopt;
     return Record{lines[0], lines[1], lines[2], std::stoul(lines[3], nullptr, 16)};
+}
+
+bool WaitForProgramToEnd(const std::string& exePath)
+{
+    const std::string name = Lower(exePath.substr(exePath.find_last_of('\\') + 1));
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    menu::KernelHandle processes(snapshot);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (Lower(entry.szExeFile) != name)
+            continue;
+        menu::KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                               FALSE, entry.th32ProcessID));
+        if (!process)
+            continue; // ended meanwhile
+        char image[MAX_PATH] = {};
+        DWORD size = sizeof image;
+        if (QueryFullProcessImageNameA(process.get(), 0, image, &size) &&
+            Lower(image) == Lower(exePath) &&
+            WaitForSingleObject(process.get(), 15000) != WAIT_OBJECT_0)
+            return false;
+    }
+    return true;
 }
 
 // ---- Windows of other processes -------------------------------------------------------

@@ -96,6 +96,13 @@ struct Record {
 // not share delete access fails then, so the record is read sharing all.
 std::optional<Record> WaitForRecord(const std::string& exePath);
 
+// Waits until no process runs the program file any more. A stand-in ends
+// right after it wrote its record, but until it has, its file and its current
+// folder cannot be removed: a test's folder would be left behind, and in a
+// prefix whose wineserver lives on, a later test given the same process
+// number could not make its own.
+bool WaitForProgramToEnd(const std::string& exePath);
+
 // ---- Windows of other processes -------------------------------------------------------
 
 std::string WindowText(HWND hwnd);

@@ -12,6 +12,7 @@
 #include "testdir.h"
 
 using startmenu_test::Record;
+using startmenu_test::WaitForProgramToEnd;
 using startmenu_test::WaitForRecord;
 using testing_support::TempDir;
 
@@ -24,7 +25,16 @@ class StartMenuPlatform : public ::testing::Test {
         setup_ = temp_.file("setup.exe");
         ASSERT_TRUE(CopyFileA(RECORDER_EXE, setup_.c_str(), FALSE));
         ASSERT_TRUE(CreateDirectoryA(temp_.file("folder").c_str(), nullptr));
+        GetCurrentDirectoryA(sizeof started_, started_);
     }
+    // Neither this process nor a stand-in may still be in the test's folder
+    // when it is removed.
+    void TearDown() override
+    {
+        SetCurrentDirectoryA(started_);
+        EXPECT_TRUE(WaitForProgramToEnd(setup_));
+    }
+    char started_[MAX_PATH + 1] = {};
     TempDir temp_;
     std::string setup_;
     menu::WindowsPlatform platform_{nullptr, [] {}};
@@ -74,6 +84,7 @@ TEST(StartMenuShell, COMIsUpForTheThreadFromTheFirstShellCallUntilThePlatformGoe
         EXPECT_EQ(CoInitialize(nullptr), S_FALSE) << "COM is not up for the shell";
         CoUninitialize();
         ASSERT_TRUE(WaitForRecord(setup));
+        ASSERT_TRUE(WaitForProgramToEnd(setup));
     }
     EXPECT_EQ(CoInitialize(nullptr), S_OK) << "COM stayed up after the platform went";
     CoUninitialize();
