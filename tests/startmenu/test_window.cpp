@@ -254,15 +254,21 @@ TEST_F(StartMenuWindow, ErrorMessageHasTheStopIconAndOneOkButton)
     const int size = GetSystemMetrics(SM_CXICON);
     place.right = place.left + size;
     place.bottom = place.top + size;
-    const RECT outside{place.left - 1, place.top, place.left, place.top + 1};
-    const uint32_t background = ScreenArea(outside).At(0, 0);
-    auto drawn = [&](LPCSTR id) { return DrawnIcon(LoadIconA(nullptr, id), size, background); };
     const RECT whole{0, 0, size, size};
-    const Picture stop = drawn(IDI_HAND);
+    auto drawn = [&](LPCSTR id, uint32_t background) {
+        return DrawnIcon(LoadIconA(nullptr, id), size, background);
+    };
     for (LPCSTR other : {IDI_EXCLAMATION, IDI_ASTERISK, IDI_QUESTION})
-        ASSERT_GT(Differing(stop, drawn(other), whole), 0) << "the icons cannot be told apart";
+        ASSERT_GT(Differing(drawn(IDI_HAND, 0x808080), drawn(other, 0x808080), whole), 0)
+            << "the icons cannot be told apart";
+    // The box's background next to the icon is read together with the icon,
+    // so that both come from the same state of the box's painting.
+    const RECT beside{place.left - 1, place.top, place.left, place.top + 1};
     int differing = 0;
-    WaitFor([&] { return (differing = Differing(ScreenArea(place), stop, whole)) == 0; });
+    WaitFor([&] {
+        const Picture stop = drawn(IDI_HAND, ScreenArea(beside).At(0, 0));
+        return (differing = Differing(ScreenArea(place), stop, whole)) == 0;
+    });
     EXPECT_EQ(differing, 0) << "of " << size * size << " pixels of the stop icon";
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 }

@@ -84,6 +84,11 @@ DISPLAY=":$(head -n1 "$run/display")"
 export DISPLAY
 
 for letter in s t u v w x y; do
+    # A run killed before its clean-up left its letter pointing nowhere; runs
+    # here take turns, so no other run uses it.
+    if [ -L "$prefix/dosdevices/$letter:" ] && [ ! -e "$prefix/dosdevices/$letter:" ]; then
+        rm -f "$prefix/dosdevices/$letter:"
+    fi
     if [ ! -e "$prefix/dosdevices/$letter:" ]; then
         drive=$letter
         mkdir "$run/drive"
