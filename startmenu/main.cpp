@@ -302,6 +302,20 @@ int MainWindow::TextWidth(HDC dc, Control control) const
     return size.cx;
 }
 
+// One tool of the tooltip window, in either of its character forms.
+template <typename ToolInfo, typename Char>
+void AddTool(HWND tips, UINT message, UINT size, HWND owner, UINT_PTR id, RECT rect, Char* text)
+{
+    ToolInfo tool{};
+    tool.cbSize = size;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = owner;
+    tool.uId = id;
+    tool.rect = rect;
+    tool.lpszText = text;
+    SendMessageA(tips, message, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 // Windows NT gets the tooltips' texts in Unicode (TTM_ADDTOOLW), right on a
 // machine of any code page. Windows 95, 98 and ME get the code page 1250
 // bytes (TTM_ADDTOOLA); the tooltip's font of the Central European character
@@ -323,23 +337,11 @@ void MainWindow::CreateTooltips()
         const RECT rect = ToRect(layout_.Of(settings.control));
         if (unicode) {
             std::wstring wide = WideFromCp1250(text);
-            TTTOOLINFOW tool{};
-            tool.cbSize = TTTOOLINFOW_V1_SIZE;
-            tool.uFlags = TTF_SUBCLASS;
-            tool.hwnd = hwnd_;
-            tool.uId = id;
-            tool.rect = rect;
-            tool.lpszText = &wide[0];
-            SendMessageA(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+            AddTool<TTTOOLINFOW>(tips, TTM_ADDTOOLW, TTTOOLINFOW_V1_SIZE, hwnd_, id, rect,
+                                 &wide[0]);
         } else {
-            TTTOOLINFOA tool{};
-            tool.cbSize = TTTOOLINFOA_V1_SIZE;
-            tool.uFlags = TTF_SUBCLASS;
-            tool.hwnd = hwnd_;
-            tool.uId = id;
-            tool.rect = rect;
-            tool.lpszText = &text[0];
-            SendMessageA(tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+            AddTool<TTTOOLINFOA>(tips, TTM_ADDTOOLA, TTTOOLINFOA_V1_SIZE, hwnd_, id, rect,
+                                 &text[0]);
         }
     }
 }

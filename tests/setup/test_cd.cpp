@@ -149,8 +149,8 @@ class Process {
     explicit Process(HWND window)
     {
         GetWindowThreadProcessId(window, &pid_);
-        process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
-                               pid_);
+        process_ =
+            OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid_);
     }
     ~Process()
     {

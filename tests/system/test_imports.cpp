@@ -20,7 +20,8 @@ using testing_support::Deliverable;
 // Oldest systems of each family, in order; "none": the family lacks it.
 // "stub": exported by 9x, but the call fails there.
 const std::vector<std::string> k9x = {"95", "95osr2", "98", "me", "stub", "none"};
-const std::vector<std::string> kNt = {"3.1", "3.5", "3.51", "4.0", "2000", "xp", "vista", "7", "none"};
+const std::vector<std::string> kNt = {"3.1", "3.5",   "3.51", "4.0", "2000",
+                                      "xp",  "vista", "7",    "none"};
 
 int Rank(const std::vector<std::string>& order, const std::string& system)
 {
