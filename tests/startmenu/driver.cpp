@@ -488,6 +488,15 @@ bool StartMenuTest::BandShows(const RECT& band, uint32_t colour, uint32_t otherC
     return CountColour(shot, band, colour) > 10 && CountColour(shot, band, otherColour) == 0;
 }
 
+int StartMenuTest::LabelDiffering(const std::wstring& text, int x, int top, bool alignRight,
+                                  const RECT& band) const
+{
+    const Picture expected = DrawnLabel(Background(), text, x, top, alignRight);
+    int differing = 0;
+    WaitFor([&] { return (differing = Differing(Screenshot(window_), expected, band)) == 0; });
+    return differing;
+}
+
 // GetWindowText reads only the caption of another process's window; the
 // tooltip answers WM_GETTEXT with the text it shows.
 std::wstring StartMenuTest::TooltipText() const

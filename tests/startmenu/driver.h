@@ -43,6 +43,9 @@ constexpr RECT kEmailBand{300, 491, 512, 506};
 constexpr RECT kStatusBand{160, 540, 563, 556};
 bool InBand(int x, int y);
 
+// The contact line as the status label shows it, the letter a-acute included.
+constexpr wchar_t kContactLine[] = L"Mlynsk\u00e1 14, 811 05 Bratislava, tel. 02/5441 2280";
+
 std::string Lower(std::string s);
 std::string WithoutTrailingSlash(std::string s);
 std::string Environment(const char* name);
@@ -181,6 +184,15 @@ class StartMenuTest : public ::testing::Test {
     bool PointerBecomes(POINT client, HCURSOR expected) const;
 
     bool BandShows(const RECT& band, uint32_t colour, uint32_t otherColour) const;
+    // Waits until the band of the window shows the label as the test draws it
+    // (the label is painted after the window appears); the pixels of the band
+    // that still differ when it does, or when the wait ends.
+    int LabelDiffering(const std::wstring& text, int x, int top, bool alignRight,
+                       const RECT& band) const;
+    int ContactLineDiffering() const
+    {
+        return LabelDiffering(kContactLine, 160, 540, false, kStatusBand);
+    }
     // The text of the start menu's tooltip while it shows.
     std::wstring TooltipText() const;
     HWND WaitForMessageBox(const Process& process) const;
