@@ -17,9 +17,11 @@ build: setup
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # One wineserver lives for the whole run (-p keeps it up), so each test
-# program starts in a fraction of a second; it is stopped afterwards.
+# program starts in a fraction of a second, and one desktop, held by the
+# desktop keeper, so that it never closes under a program making a window;
+# both are stopped afterwards.
 test: build
-	@tools/wine-prefix $(PREFIX) --up
+	@tools/wine-prefix $(PREFIX) --up $(CURDIR)/$(BUILD)/bin/desktop_keeper.exe
 	@status=0; cd $(BUILD) && ctest --output-on-failure -j $(JOBS) || status=$$?; \
 	  cd $(CURDIR) && tools/wine-prefix $(PREFIX) --down; exit $$status
 
