@@ -392,6 +392,11 @@ bool Process::Ended(DWORD limitMs) const
     return process_ && WaitForSingleObject(process_.get(), limitMs) == WAIT_OBJECT_0;
 }
 
+bool Process::Idle(DWORD limitMs) const
+{
+    return process_ && WaitForInputIdle(process_.get(), limitMs) == 0;
+}
+
 void StartMenuTest::Launch(const std::string& cdName, std::optional<WORD> show)
 {
     LayOut(cdName);
@@ -425,6 +430,9 @@ void StartMenuTest::Start(const std::string& folder, std::optional<WORD> show)
     ASSERT_TRUE(menu_->started());
     ASSERT_TRUE(WaitFor([&] { return (window_ = FindVisibleWindow(menu_->pid(), "Hlavne")); }))
         << "the start menu's window did not appear";
+    // The window shows halfway through the start: the program still sets its
+    // show state and focus before it reads its first message.
+    ASSERT_TRUE(menu_->Idle()) << "the start menu did not come to wait for input";
     WaitFor([&] { return GetForegroundWindow() == window_; }, 3000);
 }
 

@@ -147,6 +147,8 @@ class Process {
     bool started() const { return bool(process_); }
     DWORD pid() const { return pid_; }
     bool Ended(DWORD limitMs = 15000) const;
+    // Its first thread has done what it does on starting and waits for input.
+    bool Idle(DWORD limitMs = 15000) const;
 
   private:
     menu::KernelHandle process_;

@@ -1,10 +1,11 @@
 // Window tests of autorun.exe that change the registry of their Wine prefix,
 // each run in a prefix of its own (window-display.sh --own-registry): the
-// shell's handlers of mailto: and http: targets are recording stand-ins, and
-// Wine runs the start menu as Windows 98.
+// shell's handlers of mailto: and http: targets are recording stand-ins, Wine
+// runs the start menu as Windows 98, and Wine manages the windows itself.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "driver.h"
@@ -100,6 +101,47 @@ TEST_F(StartMenuAsWindows98, ShowsItsTextsAndStartsTheSetup)
     EXPECT_EQ(sk->commandLine, AppPath() + "Setup\\" + kSkSetup);
     EXPECT_TRUE(sk->version & 0x80000000ul)
         << "the stand-in ran as Windows NT: " << std::hex << sk->version;
+}
+
+// Wine hands a maximised window's state to the X window manager and takes it
+// back from it: on a display without one, the next report of the window's
+// place from the X server says "not maximised", and Wine restores the window
+// at once. Windows keeps a maximised window maximised, and so does Wine when
+// it manages the windows itself, as it does here.
+class StartMenuMaximised : public StartMenuTest {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(SetText(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", "Managed", "N"));
+    }
+};
+
+// A launcher may ask for a maximised window (a shortcut's "Run: Maximized"):
+// the window keeps its one size and place, also when maximised afterwards.
+// Windows gives the launcher's show command to the program's first
+// ShowWindow, which the start menu then undoes; Wine gives it only to
+// SW_SHOWDEFAULT, so here the start shows the outcome alone.
+TEST_F(StartMenuMaximised, AMaximisedStartKeepsTheFixedWindow)
+{
+    Launch("cd", SW_SHOWMAXIMIZED);
+    RECT client{}, frame{};
+    GetClientRect(window_, &client);
+    EXPECT_EQ(client.right, kClient);
+    EXPECT_EQ(client.bottom, kClient);
+    EXPECT_FALSE(IsZoomed(window_));
+    GetWindowRect(window_, &frame);
+    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_LE(std::abs(frame.left + frame.right - screenW), 2);
+    EXPECT_LE(std::abs(frame.top + frame.bottom - screenH), 2);
+
+    ShowWindow(window_, SW_SHOWMAXIMIZED);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(window_) != FALSE; }))
+        << "the window was not maximised";
+    RECT maximised{};
+    GetWindowRect(window_, &maximised);
+    EXPECT_TRUE(EqualRect(&maximised, &frame))
+        << maximised.left << "," << maximised.top << " " << maximised.right - maximised.left
+        << " x " << maximised.bottom - maximised.top;
 }
 
 } // namespace

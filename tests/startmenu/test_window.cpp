@@ -412,30 +412,6 @@ TEST_F(StartMenuWindow, CloseBoxEndsTheProgram)
     EXPECT_TRUE(menu_->Ended()) << "the close box did not end the start menu";
 }
 
-// A launcher may ask for a maximised window (a shortcut's "Run: Maximized"):
-// the window keeps its one size and place, also when maximised afterwards.
-TEST_F(StartMenuWindow, AMaximisedStartKeepsTheFixedWindow)
-{
-    Launch("cd", SW_SHOWMAXIMIZED);
-    RECT client{}, frame{};
-    GetClientRect(window_, &client);
-    EXPECT_EQ(client.right, kClient);
-    EXPECT_EQ(client.bottom, kClient);
-    EXPECT_FALSE(IsZoomed(window_));
-    GetWindowRect(window_, &frame);
-    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_LE(std::abs(frame.left + frame.right - screenW), 2);
-    EXPECT_LE(std::abs(frame.top + frame.bottom - screenH), 2);
-
-    ShowWindow(window_, SW_SHOWMAXIMIZED);
-    ASSERT_TRUE(WaitFor([&] { return IsZoomed(window_) != FALSE; }));
-    RECT maximised{};
-    GetWindowRect(window_, &maximised);
-    EXPECT_TRUE(EqualRect(&maximised, &frame))
-        << maximised.left << "," << maximised.top << " " << maximised.right - maximised.left
-        << " x " << maximised.bottom - maximised.top;
-}
-
 TEST_F(StartMenuWindow, FromADriveRootTheSetupRunsWithTheRootCurrent)
 {
     // window-display.sh shows a drive letter onto an empty folder of its own.
