@@ -208,10 +208,8 @@ TEST_F(Unintroduced, NoFunctionRunsOnAThreadThatNeverSentMessage0)
         // Adapters
         {"M_MACADAPW", {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.function);
+    for (const Case& c : cases)
         callOnNewThread(c);
-    }
 
     EXPECT_EQ(ReadFile(input), "file contents");
     EXPECT_EQ(ReadFile(victim), "keep me") << "M_SHFDEL acted";

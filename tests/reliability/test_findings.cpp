@@ -31,14 +31,14 @@ TEST_F(Findings, SkippingAnAreaWithoutATableEndsAtOnce)
 {
     for (const char* name : {"M_ISKIP", "M_ISKIPF"}) {
         for (int32_t count : {100000, -100000, INT32_MAX, INT32_MIN + 1, INT32_MIN}) {
-            SCOPED_TRACE(std::string(name) + " " + std::to_string(count));
+            const std::string at = std::string(name) + " " + std::to_string(count);
             const CallResult before = host.call(name, {Value::Int(6), Value::Int(0)});
             const CallResult r = host.call(name, {Value::Int(6), Value::Int(count)});
-            ASSERT_FALSE(r.failed()) << r.refused;
-            EXPECT_LT(r.services.size(), 10u);
+            ASSERT_FALSE(r.failed()) << at << ": " << r.refused;
+            EXPECT_LT(r.services.size(), 10u) << at;
             // Forward, the step that finds nothing is not counted; backward the
             // attempt is, as the one that finds the beginning.
-            EXPECT_EQ(r.value.integer, before.value.integer + (count > 0 ? 0 : -1));
+            EXPECT_EQ(r.value.integer, before.value.integer + (count > 0 ? 0 : -1)) << at;
         }
     }
 }
@@ -104,12 +104,12 @@ TEST_F(Findings, ShellNamesLongerThanAPathNeverReachTheShell)
         {"M_SHFDEL", base + "x.txt" + nul + longName + "*", "", quiet},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.from.size()) + " -> " +
-                     std::to_string(c.to.size()));
+        const std::string at = std::string(c.name) + " " + std::to_string(c.from.size()) + " -> " +
+                               std::to_string(c.to.size());
         const CallResult r = host.call(c.name, {Value::Text(c.from), Value::Text(c.to),
                                                 Value::Text("t"), Value::Int(c.flags)});
-        ASSERT_FALSE(r.failed()) << r.refused;
-        EXPECT_EQ(r.value.integer, 0x79);
+        ASSERT_FALSE(r.failed()) << at << ": " << r.refused;
+        EXPECT_EQ(r.value.integer, 0x79) << at;
     }
     EXPECT_TRUE(testing_support::FileExists(base + "a.txt")) << "nothing was moved";
     // Names of a path's length still go to the shell.

@@ -51,13 +51,13 @@ TEST(StartMenuLayout, ControlsInOrderWithTheirPixelRectangles)
     };
     ASSERT_EQ(Controls().size(), std::size(rows));
     for (size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(Controls()[i].name);
-        EXPECT_EQ(Controls()[i].control, rows[i].control);
-        EXPECT_EQ(TwipsToPixels(Controls()[i].twips), rows[i].pixels);
-        EXPECT_EQ(Controls()[i].twips.left, rows[i].pixels.left * 15);
-        EXPECT_EQ(Controls()[i].pointer, rows[i].pointer);
-        EXPECT_EQ(Controls()[i].tabIndex, rows[i].tabIndex);
-        EXPECT_EQ(Tooltip(rows[i].control), rows[i].tooltip);
+        const char* at = Controls()[i].name;
+        EXPECT_EQ(Controls()[i].control, rows[i].control) << at;
+        EXPECT_EQ(TwipsToPixels(Controls()[i].twips), rows[i].pixels) << at;
+        EXPECT_EQ(Controls()[i].twips.left, rows[i].pixels.left * 15) << at;
+        EXPECT_EQ(Controls()[i].pointer, rows[i].pointer) << at;
+        EXPECT_EQ(Controls()[i].tabIndex, rows[i].tabIndex) << at;
+        EXPECT_EQ(Tooltip(rows[i].control), rows[i].tooltip) << at;
     }
 }
 
@@ -284,14 +284,14 @@ TEST(StartMenuCommands, ProgramParametersAndCommandLineOfEachItem)
           "explorer.exe \"C:\\Program Files\\Velmora CD\\Documents\""}},
     };
     for (const ItemRow& r : rows) {
-        SCOPED_TRACE(std::string(r.appPath) + " " + std::to_string(r.index));
+        const std::string at = std::string(r.appPath) + " " + std::to_string(r.index);
         const AppFolder app{r.appPath, r.appPath[0]};
         const std::optional<InstallCommand> got = InstallItemCommand(app, r.windowsFolder, r.index);
-        ASSERT_TRUE(got);
-        EXPECT_EQ(got->program, r.command.program);
-        EXPECT_EQ(got->parameters, r.command.parameters);
-        EXPECT_EQ(got->commandLine, r.command.commandLine);
-        EXPECT_EQ(got->commandLine, InstallCommandLine(app, r.index));
+        ASSERT_TRUE(got) << at;
+        EXPECT_EQ(got->program, r.command.program) << at;
+        EXPECT_EQ(got->parameters, r.command.parameters) << at;
+        EXPECT_EQ(got->commandLine, r.command.commandLine) << at;
+        EXPECT_EQ(got->commandLine, InstallCommandLine(app, r.index)) << at;
     }
     EXPECT_FALSE(InstallItemCommand({"D:\\", 'D'}, "C:\\WINDOWS", 3));
     EXPECT_FALSE(InstallItemCommand({"D:\\", 'D'}, "C:\\WINDOWS", -1));

@@ -394,11 +394,10 @@ TEST(AutorunFile, ImportsOnlyWhatWindows95Has)
     const auto imports = file.Imports();
     ASSERT_FALSE(imports.empty());
     for (const auto& [dll, names] : imports) {
-        SCOPED_TRACE(dll);
         if (dll == "MSVCRT.DLL")
             continue; // the C runtime, shared by every deliverable
         const auto known = kWindows95.find(dll);
-        ASSERT_NE(known, kWindows95.end()) << "a DLL that must be bound at first use";
+        ASSERT_NE(known, kWindows95.end()) << dll << ": a DLL that must be bound at first use";
         for (const std::string& name : names) {
             if (known->second.count(name))
                 continue;
@@ -408,7 +407,7 @@ TEST(AutorunFile, ImportsOnlyWhatWindows95Has)
                 std::cout << "posix thread runtime: " << name << "\n";
                 continue;
             }
-            ADD_FAILURE() << name << " is not known to be there on Windows 95 OSR2";
+            ADD_FAILURE() << dll << " " << name << " is not known to be there on Windows 95 OSR2";
         }
     }
     // The shell and COM are bound by name when first needed.

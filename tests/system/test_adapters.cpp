@@ -325,34 +325,34 @@ HMODULE WINAPI NoIpHelper(LPCSTR name)
 TEST(AdaptersMissing, WithoutTheIpHelperLibraryOrItsFunctionTheAnswerIsEmpty)
 {
     for (const char* build : {"marvo32.fll", "marvo32w9.fll"}) {
-        SCOPED_TRACE(build);
         LoadedLibrary lib(build);
-        ASSERT_TRUE(lib.loaded()) << lib.error();
+        ASSERT_TRUE(lib.loaded()) << lib.error() << " (" << build << ")";
         EXPECT_FALSE(
-            pe::ImportsFrom(pe::FileImports(testing_support::Deliverable(build)), "iphlpapi.dll"));
+            pe::ImportsFrom(pe::FileImports(testing_support::Deliverable(build)), "iphlpapi.dll"))
+            << build;
         {
             pe::ImportPatch noLibrary(lib.module, "kernel32.dll", "LoadLibraryA",
                                       reinterpret_cast<const void*>(&NoIpHelper));
-            ASSERT_TRUE(noLibrary.installed());
+            ASSERT_TRUE(noLibrary.installed()) << build;
             CallResult r = lib.call("M_MACADAPW");
-            EXPECT_FALSE(r.failed());
-            EXPECT_EQ(r.results, 1);
-            EXPECT_EQ(Text(r), "");
+            EXPECT_FALSE(r.failed()) << build;
+            EXPECT_EQ(r.results, 1) << build;
+            EXPECT_EQ(Text(r), "") << build;
         }
         {
             pe::LookupPatch noFunction(lib.module, {{"GetAdaptersInfo", nullptr}});
-            ASSERT_TRUE(noFunction.installed());
+            ASSERT_TRUE(noFunction.installed()) << build;
             CallResult r = lib.call("M_MACADAPW");
-            EXPECT_FALSE(r.failed());
-            EXPECT_EQ(Text(r), "");
-            EXPECT_EQ(noFunction.lookups("GetAdaptersInfo"), 1);
+            EXPECT_FALSE(r.failed()) << build;
+            EXPECT_EQ(Text(r), "") << build;
+            EXPECT_EQ(noFunction.lookups("GetAdaptersInfo"), 1) << build;
         }
         {
             pe::LookupPatch present(
                 lib.module, {{"GetAdaptersInfo", reinterpret_cast<const void*>(&ScriptAdapters)}});
             gAdapters = AdapterScript{};
             gAdapters.addresses = {{0x00, 0x0C, 0x29, 0xAB, 0xCD, 0xEF}};
-            EXPECT_EQ(Text(lib.call("M_MACADAPW")), "00-0C-29-AB-CD-EF");
+            EXPECT_EQ(Text(lib.call("M_MACADAPW")), "00-0C-29-AB-CD-EF") << build;
         }
     }
 }

@@ -74,17 +74,16 @@ const FixedKey kFixedKeys[] = {
 TEST_F(Keyboard, FixedKeysReadBit7OfTheirOwnCodeOnly)
 {
     for (const FixedKey& k : kFixedKeys) {
-        SCOPED_TRACE(k.function);
         SetKeys({k.code});
-        EXPECT_TRUE(Logical(lib.call(k.function), true));
+        EXPECT_TRUE(Logical(lib.call(k.function), true)) << k.function;
         SetKeys({k.code}, 0xFF);
-        EXPECT_TRUE(Logical(lib.call(k.function), true));
+        EXPECT_TRUE(Logical(lib.call(k.function), true)) << k.function;
         SetKeys({k.code}, 0x7F);
-        EXPECT_TRUE(Logical(lib.call(k.function), false));
+        EXPECT_TRUE(Logical(lib.call(k.function), false)) << k.function;
         SetKeys({k.code}, 0x01); // toggled on, not held
-        EXPECT_TRUE(Logical(lib.call(k.function), false));
+        EXPECT_TRUE(Logical(lib.call(k.function), false)) << k.function;
         SetAllKeysBut(k.code);
-        EXPECT_TRUE(Logical(lib.call(k.function), false));
+        EXPECT_TRUE(Logical(lib.call(k.function), false)) << k.function;
     }
 }
 
@@ -278,7 +277,6 @@ TEST_F(KeyWait, TestsFirstThenSleepsTakesOneMessageAndComparesTheTimeWaited)
         {"key down after the wrap", {17, 27}, 1000, 0xFFFFFF9C, {{4, {17, 27}}}, {}, true, 4},
     };
     for (const WaitCase& c : cases) {
-        SCOPED_TRACE(c.name);
         script = WaitScript{};
         script.now = c.start;
         std::map<int, std::set<int>> downAfter = c.downAfter;
@@ -300,10 +298,10 @@ TEST_F(KeyWait, TestsFirstThenSleepsTakesOneMessageAndComparesTheTimeWaited)
         for (int key : c.keys)
             args.push_back(Value::Int(key));
         args.push_back(Value::Int(c.timeout));
-        EXPECT_TRUE(Logical(lib.call(WaitFunction(c.keys.size()), args), c.result));
-        EXPECT_EQ(script.sleeps, std::vector<DWORD>(c.rounds, 100));
-        EXPECT_EQ(script.messages, c.rounds);
-        EXPECT_FALSE(script.badMessageArguments);
+        EXPECT_TRUE(Logical(lib.call(WaitFunction(c.keys.size()), args), c.result)) << c.name;
+        EXPECT_EQ(script.sleeps, std::vector<DWORD>(c.rounds, 100)) << c.name;
+        EXPECT_EQ(script.messages, c.rounds) << c.name;
+        EXPECT_FALSE(script.badMessageArguments) << c.name;
     }
 }
 

@@ -104,13 +104,13 @@ TEST_F(SessionEnd, EachFunctionAsksOnceWithItsFlagsAndAnswersWhatWindowsSaid)
 {
     for (const SessionCase& c : kSessionCases) {
         for (BOOL answer : {TRUE, FALSE}) {
-            SCOPED_TRACE(std::string(c.function) + (answer ? " accepted" : " refused"));
+            const std::string at = std::string(c.function) + (answer ? " accepted" : " refused");
             gExit = ExitRecord{};
             gExit.answer = answer;
-            EXPECT_TRUE(Logical(lib.call(c.function), answer != FALSE));
-            EXPECT_EQ(gExit.calls, 1);
-            EXPECT_EQ(gExit.flags, c.flags);
-            EXPECT_EQ(gExit.reserved, 0u);
+            EXPECT_TRUE(Logical(lib.call(c.function), answer != FALSE)) << at;
+            EXPECT_EQ(gExit.calls, 1) << at;
+            EXPECT_EQ(gExit.flags, c.flags) << at;
+            EXPECT_EQ(gExit.reserved, 0u) << at;
         }
     }
 }
@@ -121,11 +121,11 @@ TEST_F(SessionEnd, ShutdownPrivilegeIsEnabledForTheRequestOnlyAndLogoffNeedsNone
     ASSERT_NE(before, -1) << "this token lacks the shutdown privilege";
     ASSERT_EQ(before & kEnabled, 0);
     for (const SessionCase& c : kSessionCases) {
-        SCOPED_TRACE(c.function);
         gExit = ExitRecord{};
-        EXPECT_TRUE(Logical(lib.call(c.function), true));
-        EXPECT_EQ((gExit.privilegeDuring & kEnabled) != 0, c.needsPrivilege);
-        EXPECT_EQ(ShutdownPrivilegeState(), before) << "the token's state was not put back";
+        EXPECT_TRUE(Logical(lib.call(c.function), true)) << c.function;
+        EXPECT_EQ((gExit.privilegeDuring & kEnabled) != 0, c.needsPrivilege) << c.function;
+        EXPECT_EQ(ShutdownPrivilegeState(), before)
+            << c.function << ": the token's state was not put back";
     }
 }
 
@@ -152,12 +152,12 @@ TEST_F(SessionEnd, WithoutTheTokenFunctionsTheRequestGoesAheadWithoutThePrivileg
         pe::LookupPatch lookups(lib.module, {{missing, nullptr}});
         ASSERT_TRUE(lookups.installed());
         for (const SessionCase& c : kSessionCases) {
-            SCOPED_TRACE(std::string(c.function) + " without " + missing);
+            const std::string at = std::string(c.function) + " without " + missing;
             gExit = ExitRecord{};
-            EXPECT_TRUE(Logical(lib.call(c.function), true));
-            EXPECT_EQ(gExit.calls, 1);
-            EXPECT_EQ(gExit.flags, c.flags);
-            EXPECT_EQ(gExit.privilegeDuring & kEnabled, 0);
+            EXPECT_TRUE(Logical(lib.call(c.function), true)) << at;
+            EXPECT_EQ(gExit.calls, 1) << at;
+            EXPECT_EQ(gExit.flags, c.flags) << at;
+            EXPECT_EQ(gExit.privilegeDuring & kEnabled, 0) << at;
         }
     }
 }
