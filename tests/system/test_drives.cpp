@@ -1,10 +1,8 @@
 // Drive information through the stand-in host, on the drives drive-prefix.sh
-// maps: the drive mask, the space functions against what the file system
-// reports for the same folder (reached through Z:), the drive types with the
-// host's file test, and the volume serial number.
+// maps: the drive mask, the drive naming of the space functions, the drive
+// types with the host's file test, and the volume serial number.
 #include <windows.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -14,23 +12,6 @@ namespace {
 
 using drivetest::DriveTest;
 using fllhost::Value;
-
-constexpr double kTwoTo32 = 4294967296.0;
-// Free space moves while others write to the same disk: a comparison is made
-// once two readings of the reference around the call agree.
-constexpr int kAttempts = 50;
-
-struct Reference {
-    double callerFree = 0, total = 0, free = 0;
-};
-
-Reference ReferenceSpace(const std::string& folder)
-{
-    ULARGE_INTEGER callerFree{}, total{}, free{};
-    EXPECT_TRUE(GetDiskFreeSpaceExA((folder + "\\").c_str(), &callerFree, &total, &free));
-    return {static_cast<double>(callerFree.QuadPart), static_cast<double>(total.QuadPart),
-            static_cast<double>(free.QuadPart)};
-}
 
 TEST_F(DriveTest, MaskHasExactlyThePrefixDrives)
 {
@@ -46,93 +27,6 @@ TEST_F(DriveTest, MaskHasExactlyThePrefixDrives)
     EXPECT_EQ(r.value.kind, Value::Kind::Integer);
     EXPECT_EQ(r.value.width, 10);
     EXPECT_EQ(r.value.integer, expected);
-}
-
-TEST_F(DriveTest, ExactTotalIsWhatTheFileSystemReports)
-{
-    const Reference ref = ReferenceSpace(drivetest::MappedFolder('m'));
-    const fllhost::CallResult r = call("M_DRVBYTESX", "M");
-    EXPECT_EQ(r.value.kind, Value::Kind::Number);
-    EXPECT_EQ(r.value.width, 25);
-    EXPECT_EQ(r.value.decimals, 0u);
-    EXPECT_EQ(r.value.number, ref.total);
-}
-
-TEST_F(DriveTest, ExactFreeCountsAreWhatTheFileSystemReports)
-{
-    const std::string folder = drivetest::MappedFolder('m');
-    for (int i = 0; i < kAttempts; ++i) {
-        const Reference before = ReferenceSpace(folder);
-        const double free = number("M_DRVFREEX", "M");
-        const double callerFree = number("M_DRVFREECX", "M");
-        const Reference after = ReferenceSpace(folder);
-        if (before.free != after.free || before.callerFree != after.callerFree)
-            continue;
-        EXPECT_EQ(free, before.free);
-        EXPECT_EQ(callerFree, before.callerFree);
-        EXPECT_LE(callerFree, free);
-        return;
-    }
-    FAIL() << "the free space never held still";
-}
-
-TEST_F(DriveTest, ExactUsedIsTotalMinusTotalFree)
-{
-    for (int i = 0; i < kAttempts; ++i) {
-        const double freeBefore = number("M_DRVFREEX", "M");
-        const double used = number("M_DRVUSEDX", "M");
-        const double freeAfter = number("M_DRVFREEX", "M");
-        if (freeBefore != freeAfter)
-            continue;
-        EXPECT_EQ(used, number("M_DRVBYTESX", "M") - freeBefore);
-        return;
-    }
-    FAIL() << "the free space never held still";
-}
-
-// The plain functions multiply cluster counts in 32 bits: modulo 2^32 of the
-// exact counts (the free clusters are those available to the caller).
-TEST_F(DriveTest, PlainSizesWrapModulo2To32)
-{
-    const double exactTotal = number("M_DRVBYTESX", "M");
-    const fllhost::CallResult total = call("M_DRVBYTES", "M");
-    EXPECT_EQ(total.value.kind, Value::Kind::Number);
-    EXPECT_EQ(total.value.width, 15);
-    EXPECT_EQ(total.value.decimals, 0u);
-    EXPECT_EQ(total.value.number, std::fmod(exactTotal, kTwoTo32));
-    if (exactTotal >= kTwoTo32) {
-        EXPECT_LT(total.value.number, exactTotal) << "a drive of 4 GiB or more wraps";
-    }
-
-    for (int i = 0; i < kAttempts; ++i) {
-        const double exactBefore = number("M_DRVFREECX", "M");
-        const double free = number("M_DRVFREE", "M");
-        const double used = number("M_DRVUSED", "M");
-        const double exactAfter = number("M_DRVFREECX", "M");
-        if (exactBefore != exactAfter)
-            continue;
-        EXPECT_EQ(free, std::fmod(exactBefore, kTwoTo32));
-        // Subtracted as numbers: negative when the wrapped total is the smaller.
-        EXPECT_EQ(used, total.value.number - free);
-        return;
-    }
-    FAIL() << "the free space never held still";
-}
-
-TEST_F(DriveTest, SpaceIsFreeUnderAnotherName)
-{
-    ASSERT_NE(host.find("M_DRVSPACE"), nullptr);
-    EXPECT_EQ(host.find("M_DRVSPACE")->entry, host.find("M_DRVFREE")->entry);
-    for (const char* drive : {"M", "C", "Q", ""}) {
-        for (int i = 0; i < kAttempts; ++i) {
-            const double free = number("M_DRVFREE", drive);
-            const double space = number("M_DRVSPACE", drive);
-            if (free != number("M_DRVFREE", drive))
-                continue;
-            EXPECT_EQ(space, free) << drive;
-            break;
-        }
-    }
 }
 
 // Values that hold still while the test runs.
