@@ -1,4 +1,5 @@
-// The space functions through the stand-in host against what the file system
+// The space functions through the stand-in host: each takes its own count of
+// a disk whose counts all differ, and they agree with what the file system
 // reports for the same folder (reached through Z:). drive-prefix.sh --own-disk
 // maps the drives to folders of a file system of 6 GiB that only the test
 // writes to: its free space holds still between the two readings, and the
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "drivetest.h"
+#include "system_host.h"
 
 namespace {
 
@@ -90,6 +92,59 @@ TEST_F(FreeSpace, SpaceIsFreeUnderAnotherName)
     EXPECT_EQ(host.find("M_DRVSPACE")->entry, host.find("M_DRVFREE")->entry);
     for (const char* drive : {"M", "N", "Q", ""})
         EXPECT_EQ(number("M_DRVSPACE", drive), number("M_DRVFREE", drive)) << drive;
+}
+
+// A disk whose counts all differ, so that each function must take its own.
+constexpr ULONGLONG kCallerFree = 5000000001, kTotal = 9000000007, kFree = 6000000003;
+constexpr DWORD kFreeClusters = 1000, kTotalClusters = 3000, kClusterBytes = 8 * 512;
+
+BOOL WINAPI ScriptedFreeSpaceEx(LPCSTR, PULARGE_INTEGER callerFree, PULARGE_INTEGER total,
+                                PULARGE_INTEGER free)
+{
+    callerFree->QuadPart = kCallerFree;
+    total->QuadPart = kTotal;
+    free->QuadPart = kFree;
+    return TRUE;
+}
+
+BOOL WINAPI ScriptedFreeSpace(LPCSTR, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
+                              LPDWORD freeClusters, LPDWORD totalClusters)
+{
+    *sectorsPerCluster = 8;
+    *bytesPerSector = 512;
+    *freeClusters = kFreeClusters;
+    *totalClusters = kTotalClusters;
+    return TRUE;
+}
+
+TEST(FreeSpaceCounts, EachFunctionTakesItsOwnCount)
+{
+    for (const char* build : {"marvo32.fll", "marvo32w9.fll"}) {
+        system_tests::LoadedLibrary lib(build);
+        ASSERT_TRUE(lib.loaded()) << build << ": " << lib.error();
+        pe::ImportPatch exact(lib.module, "kernel32.dll", "GetDiskFreeSpaceExA",
+                              reinterpret_cast<const void*>(&ScriptedFreeSpaceEx));
+        pe::ImportPatch clusters(lib.module, "kernel32.dll", "GetDiskFreeSpaceA",
+                                 reinterpret_cast<const void*>(&ScriptedFreeSpace));
+        ASSERT_TRUE(exact.installed() && clusters.installed()) << build;
+        const struct {
+            const char* function;
+            double expected;
+        } rows[] = {
+            {"M_DRVBYTESX", double(kTotal)},
+            {"M_DRVFREEX", double(kFree)},
+            {"M_DRVFREECX", double(kCallerFree)},
+            {"M_DRVUSEDX", double(kTotal - kFree)},
+            {"M_DRVBYTES", double(kTotalClusters * kClusterBytes)},
+            {"M_DRVFREE", double(kFreeClusters * kClusterBytes)},
+            {"M_DRVUSED", double((kTotalClusters - kFreeClusters) * kClusterBytes)},
+        };
+        for (const auto& row : rows) {
+            const fllhost::CallResult r = lib.call(row.function, {Value::Text("C")});
+            ASSERT_FALSE(r.failed()) << build << " " << row.function;
+            EXPECT_EQ(r.value.number, row.expected) << build << " " << row.function;
+        }
+    }
 }
 
 } // namespace
