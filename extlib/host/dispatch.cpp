@@ -13,6 +13,7 @@
 
 #include "handles.h"
 #include "lock.h"
+#include "notls.h"
 #include "services.h"
 #include "table.h"
 
@@ -37,7 +38,6 @@ class Registry {
     bool attach(HMODULE module)
     {
         Locked guard(lock_);
-        DisableThreadLibraryCalls(module);
         module_ = module;
         tls_ = TlsAlloc();
         if (tls_ == TLS_OUT_OF_INDEXES)
@@ -197,11 +197,20 @@ extern "C" int HOST_CALL DispatchAPI(abi::HostMessage* message)
     return 0;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+// Every notification reaches the compiler's runtime too: its per-thread data
+// is freed when a thread ends. So the library keeps the thread notifications
+// that DisableThreadLibraryCalls would turn off.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH)
-        return marvo::registry.attach(instance);
-    if (reason == DLL_PROCESS_DETACH)
+    BOOL ok = TRUE;
+    if (reason == DLL_PROCESS_ATTACH) {
+        marvo::ForwardToRuntime(instance, reason, reserved);
+        ok = marvo::registry.attach(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
         marvo::registry.detach();
-    return TRUE;
+        marvo::ForwardToRuntime(instance, reason, reserved);
+    } else {
+        marvo::ForwardToRuntime(instance, reason, reserved);
+    }
+    return ok;
 }

@@ -3,7 +3,7 @@
 // program imports must be listed there with an oldest Windows no newer than the program's target,
 // or the Windows loader refuses the whole program on the systems it is for. Also: marvo32 asks
 // Windows for the NetBIOS workstation transports and reads their addresses with the runtime's
-// swscanf; marvo32w9 needs none of them.
+// swscanf; marvo32w9 needs none of them. No shipped DLL has a TLS directory.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -139,6 +139,11 @@ TEST_P(ShippedProgram, HeaderAsksForNoNewerWindowsThanItsTarget)
     EXPECT_GE(h.MajorSubsystemVersion, 4);
     EXPECT_TRUE(h.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI ||
                 h.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI);
+    // Windows 95 refuses LoadLibrary of a DLL with a TLS directory.
+    if (nt->FileHeader.Characteristics & IMAGE_FILE_DLL) {
+        EXPECT_EQ(h.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS].VirtualAddress, 0u) << t.file;
+        EXPECT_EQ(h.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS].Size, 0u) << t.file;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, ShippedProgram, ::testing::ValuesIn(kTargets),
