@@ -2,7 +2,8 @@
 """The instructions of a shipped program against the oldest processor it is for.
 
     check_isa.py --image UNSTRIPPED --shipped DELIVERED --map LINKER_MAP
-                 --baseline i486|i586 --allow ALLOW_LIST [--summary]
+                 --baseline i486|i586 --allow ALLOW_LIST
+    check_isa.py --qemu-log LOW HIGH i486|i586 LOG...
 
 Disassembles the code of the unstripped image (whose .text must be byte for
 byte the delivered program's), names for every instruction the function it
@@ -15,6 +16,10 @@ The i486 (Windows 95 and 98's own minimum) lacks what came with the Pentium
 (CPUID on early models, RDTSC, CMPXCHG8B, the model-specific registers) and
 everything after it; the Pentium lacks what came with the Pentium Pro
 (CMOVcc, FCMOVcc, FCOMI/FUCOMI, the long NOP 0F 1F) and MMX, SSE and later.
+
+The second form reads the logs of qemu-user's in_asm tracing (tools/compat,
+where Wine runs through qemu) and fails on any such instruction that ran
+between two addresses.
 """
 import argparse
 import bisect
@@ -175,7 +180,42 @@ def read_allow(path, program):
     return rules
 
 
+# A block of qemu's in_asm log: "0x61b01234:  0f 44 c2  cmovel %edx, %eax".
+LOGGED = re.compile(r"^(0x[0-9a-f]+):\s+((?:[0-9a-f]{2} )+)\s*(.*)$")
+
+
+def check_log(paths, low, high, baseline):
+    """The instructions between low and high that qemu logged as run."""
+    forbidden = FORBIDDEN[baseline]
+    seen, bad = set(), {}
+    for path in paths:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                m = LOGGED.match(line.strip())
+                if not m:
+                    continue
+                address = int(m.group(1), 16)
+                if not low <= address < high or address in seen:
+                    continue
+                seen.add(address)
+                text = m.group(3).split("#")[0].strip()
+                mnemonic = base_mnemonic(text)
+                operands = text[text.find(mnemonic) + len(mnemonic):]
+                why = too_new(mnemonic, operands, m.group(2).strip(), forbidden)
+                if why:
+                    bad[address] = f"{text}  [{why}]"
+    print(f"{len(seen)} distinct instructions run in 0x{low:x}-0x{high:x}; {len(bad)} newer than "
+          f"the {baseline}")
+    for address in sorted(bad):
+        print(f"  0x{address:x}  {bad[address]}")
+    return 1 if bad else 0
+
+
 def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "--qemu-log":
+        # check_isa.py --qemu-log LOW HIGH BASELINE LOG...
+        low, high, baseline = int(sys.argv[2], 16), int(sys.argv[3], 16), sys.argv[4]
+        return check_log(sys.argv[5:], low, high, baseline)
     parser = argparse.ArgumentParser()
     parser.add_argument("--image", required=True)
     parser.add_argument("--shipped", required=True)
