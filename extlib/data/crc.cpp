@@ -232,6 +232,13 @@ bool UseKernel(Kernel kernel)
     return true;
 }
 
+Kernel ChooseFastestKernel()
+{
+    const Kernel kernel = Best();
+    activeKernel.store(static_cast<int>(kernel), std::memory_order_relaxed);
+    return kernel;
+}
+
 uint32_t UpdateBytewise(uint32_t crc, const void* data, size_t size, uint32_t poly)
 {
     const Table& t = poly == kPoly16 ? kTable16 : kTable32;

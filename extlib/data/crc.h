@@ -49,5 +49,8 @@ Kernel ActiveKernel();
 // Switches every later update to kernel; false, and no change, when the
 // processor or the system lacks it.
 bool UseKernel(Kernel kernel);
+// Switches every later update back to the fastest kernel, asking the
+// processor and the system again, and answers which one that is.
+Kernel ChooseFastestKernel();
 
 } // namespace crc

@@ -2,7 +2,9 @@
 // multiplication: PCLMULQDQ on SSE registers, and VPCLMULQDQ on AVX2 and
 // AVX-512 registers, two and four blocks at a time. Each function carries
 // its own target attributes, so the rest of the library runs on any i686;
-// crc.cpp calls these only when the processor tests below allow it.
+// crc.cpp calls these only when the processor tests below allow it, and they
+// ask the system too (crc_ssestate.cpp): Windows 95 does not save the SSE
+// registers, and there every SSE instruction faults.
 //
 // The mathematics. Bits are polynomials over GF(2); the message M, first bit
 // highest, has the CRC R = M x^w mod P (P of degree w = 16 or 32, the initial
@@ -47,6 +49,7 @@
 #pragma GCC diagnostic pop
 
 #include "crc.h"
+#include "crc_ssestate.h"
 
 namespace crc::fold {
 namespace {
@@ -334,7 +337,7 @@ bool Cpuid(unsigned leaf, unsigned sub, unsigned (&r)[4])
 bool HasClmul()
 {
     unsigned r[4];
-    return Cpuid(1, 0, r) && (r[2] & bit_PCLMUL) && (r[2] & bit_SSE4_1);
+    return Cpuid(1, 0, r) && (r[2] & bit_PCLMUL) && (r[2] & bit_SSE4_1) && sse::SystemSaves();
 }
 
 // The system must save the register state of the given XCR0 bits (1 SSE,

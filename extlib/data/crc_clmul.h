@@ -7,7 +7,7 @@
 
 namespace crc::fold {
 
-// PCLMULQDQ and SSE4.1.
+// PCLMULQDQ and SSE4.1, and a system that saves the SSE registers.
 bool HasClmul();
 // VPCLMULQDQ with AVX2, and a system that keeps the YMM registers.
 bool HasClmul256();

@@ -1,7 +1,11 @@
 // The CRC kernels against a bit-at-a-time model written here and the
 // published check values of CRC-16/ARC and CRC-32/ISO-HDLC; the folding
-// kernels against the table method, and the table method forced on.
+// kernels against the table method, and the table method forced on; the
+// probe for a system that saves the SSE registers, and the choice made on a
+// system that does not.
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <algorithm>
 #include <random>
@@ -10,6 +14,7 @@
 
 #include "crcmodel.h"
 #include "data/crc.h"
+#include "data/crc_ssestate.h"
 
 namespace {
 
@@ -288,6 +293,156 @@ TEST(Crc, KernelChoice)
     }
     EXPECT_TRUE(crc::UseKernel(crc::Kernel::Table));
     EXPECT_EQ(crc::ActiveKernel(), crc::Kernel::Table);
+    crc::UseKernel(before);
+}
+
+// --- The system's part: SSE kernels only where the SSE registers are saved.
+
+// One instruction each, then ret, as the probe takes them.
+__attribute__((naked)) void XorpsLeaf()
+{
+    __asm__("xorps %xmm0, %xmm0\n\tret");
+}
+__attribute__((naked)) void Ud2Leaf()
+{
+    __asm__("ud2\n\tret");
+}
+__attribute__((naked)) void HltLeaf()
+{
+    __asm__("hlt\n\tret");
+}
+__attribute__((naked)) void NopLeaf()
+{
+    __asm__("nop\n\tret");
+}
+// Faults that are not the probe's: an invalid opcode after the instruction
+// probed, and a read of address 0 at it.
+__attribute__((naked)) void LateUd2Leaf()
+{
+    __asm__("nop\n\tud2\n\tret");
+}
+__attribute__((naked)) void NullReadLeaf()
+{
+    __asm__("movl 0, %eax\n\tret");
+}
+
+void* ChainHead()
+{
+    void* head;
+    __asm__ volatile("movl %%fs:0, %0" : "=r"(head));
+    return head;
+}
+
+// ud2 is the opcode the processor reserves as invalid; hlt outside the
+// kernel faults as privileged (Intel SDM, vol. 2). Wine runs on a system
+// that saves the SSE registers, so xorps runs.
+TEST(Crc, SseProbeRunsTheInstructionOrAbsorbsItsFault)
+{
+    const struct {
+        const char* name;
+        void (*leaf)();
+        bool runs;
+    } cases[] = {
+        {"xorps", XorpsLeaf, true},
+        {"nop", NopLeaf, true},
+        {"ud2", Ud2Leaf, false},
+        {"hlt", HltLeaf, false},
+        {"xorps after the faults", XorpsLeaf, true},
+    };
+    void* const head = ChainHead();
+    for (const auto& c : cases) {
+        for (int round = 0; round < 3; ++round) {
+            EXPECT_EQ(crc::sse::Executes(c.leaf), c.runs) << c.name << " round " << round;
+            EXPECT_EQ(ChainHead(), head) << c.name << ": the frame was left on the chain";
+        }
+    }
+}
+
+struct PassedOn {
+    DWORD code = 0;
+    const void* address = nullptr;
+};
+PassedOn gPassedOn;
+
+// Stands for the frames outside the probe's: notes the fault and leaves the
+// leaf as its ret would (none of the leaves moves the stack before it faults).
+LONG WINAPI LeaveTheLeaf(EXCEPTION_POINTERS* e)
+{
+    gPassedOn.code = e->ExceptionRecord->ExceptionCode;
+    gPassedOn.address = e->ExceptionRecord->ExceptionAddress;
+    CONTEXT* c = e->ContextRecord;
+    c->Eip = *reinterpret_cast<const DWORD*>(c->Esp);
+    c->Esp += 4;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+TEST(Crc, SseProbePassesOtherFaultsOn)
+{
+    const struct {
+        const char* name;
+        void (*leaf)();
+        DWORD code;
+        const void* address;
+    } cases[] = {
+        {"ud2 after the probed instruction", LateUd2Leaf, EXCEPTION_ILLEGAL_INSTRUCTION,
+         reinterpret_cast<const char*>(LateUd2Leaf) + 1},
+        {"access violation at it", NullReadLeaf, EXCEPTION_ACCESS_VIOLATION,
+         reinterpret_cast<const void*>(NullReadLeaf)},
+    };
+    void* const head = ChainHead();
+    const LPTOP_LEVEL_EXCEPTION_FILTER saved = SetUnhandledExceptionFilter(LeaveTheLeaf);
+    for (const auto& c : cases) {
+        gPassedOn = PassedOn{};
+        EXPECT_TRUE(crc::sse::Executes(c.leaf)) << c.name << ": not the probe's fault";
+        EXPECT_EQ(gPassedOn.code, c.code) << c.name;
+        EXPECT_EQ(gPassedOn.address, c.address) << c.name;
+        EXPECT_EQ(ChainHead(), head) << c.name;
+    }
+    SetUnhandledExceptionFilter(saved);
+}
+
+// The answer is kept: told "no", the system is not asked again until the
+// answer is forgotten.
+TEST(Crc, SseProbeAnswerIsKept)
+{
+    crc::sse::Forget();
+    EXPECT_TRUE(crc::sse::SystemSaves()) << "Wine saves the SSE registers";
+    crc::sse::Assume(false);
+    EXPECT_FALSE(crc::sse::SystemSaves());
+    EXPECT_FALSE(crc::sse::SystemSaves());
+    crc::sse::Forget();
+    EXPECT_TRUE(crc::sse::SystemSaves());
+}
+
+// Windows 95 on a processor with PCLMULQDQ: no kernel with SSE registers can
+// be chosen or forced, the table method is taken, and the checksums are the
+// same.
+TEST(Crc, TableKernelWhereTheSystemDoesNotSaveTheSseRegisters)
+{
+    const crc::Kernel before = crc::ActiveKernel();
+    crc::sse::Assume(false);
+    for (crc::Kernel k : {crc::Kernel::Clmul, crc::Kernel::Clmul256, crc::Kernel::Clmul512}) {
+        EXPECT_FALSE(crc::Supported(k)) << KernelName(k);
+        EXPECT_FALSE(crc::UseKernel(k)) << KernelName(k);
+    }
+    EXPECT_EQ(crc::ChooseFastestKernel(), crc::Kernel::Table);
+    EXPECT_EQ(crc::ActiveKernel(), crc::Kernel::Table);
+
+    for (const Known& k : kKnown) {
+        EXPECT_EQ(crc::Crc16(k.text.data(), k.text.size()), k.crc16) << k.text;
+        EXPECT_EQ(crc::Crc32(k.text.data(), k.text.size()), k.crc32) << k.text;
+    }
+    const std::vector<unsigned char> bytes = RandomBytes(70000, 43);
+    const std::string data(bytes.begin(), bytes.end());
+    for (size_t n :
+         {size_t(63), size_t(64), size_t(65), size_t(256), size_t(4097), size_t(70000)}) {
+        const std::string part = data.substr(0, n);
+        EXPECT_EQ(crc::Crc32(part.data(), n), model32(part)) << n;
+        EXPECT_EQ(crc::Crc16(part.data(), n), model16(part)) << n;
+    }
+    EXPECT_EQ(crc::ActiveKernel(), crc::Kernel::Table);
+
+    crc::sse::Forget();
     crc::UseKernel(before);
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -92,6 +93,61 @@ TEST_F(Keyboard, LeftShiftIsNotTheRightOne)
     SetKeys({161, 16}); // right Shift and the common Shift entry
     EXPECT_TRUE(Logical(lib.call("M_LSHIFT"), false));
     EXPECT_TRUE(Logical(lib.call("M_RSHIFT"), true));
+}
+
+// Windows 95, 98 and ME answer 0 for the left and right Shift and the real
+// state for the common one: the Win32 SDK's pages of GetAsyncKeyState and
+// GetKeyState say Windows 95 does not support the left- and
+// right-distinguishing constants and returns 0 for them.
+using GetKeyboardStateFn = BOOL(WINAPI*)(PBYTE);
+GetKeyboardStateFn gRealGetKeyboardState = nullptr;
+
+BOOL WINAPI KeyStateAs9x(PBYTE state)
+{
+    if (!gRealGetKeyboardState(state))
+        return FALSE;
+    state[VK_LSHIFT] = 0;
+    state[VK_RSHIFT] = 0;
+    return TRUE;
+}
+
+// The keys are held as NT reports them, the common Shift entry with each
+// side; the 9x rows get the same state through 9x's answer.
+TEST_F(Keyboard, ShiftSidesWhereTheSystemKeepsThemElseEitherShift)
+{
+    struct Case {
+        const char* name;
+        bool as9x;
+        std::set<int> down;
+        bool left, right;
+    };
+    const Case cases[] = {
+        {"NT, no key", false, {}, false, false},
+        {"NT, Ctrl", false, {17}, false, false},
+        {"NT, left Shift", false, {16, 160}, true, false},
+        {"NT, right Shift", false, {16, 161}, false, true},
+        {"NT, both Shift keys", false, {16, 160, 161}, true, true},
+        {"9x, no key", true, {}, false, false},
+        {"9x, Ctrl", true, {17}, false, false},
+        {"9x, left Shift", true, {16, 160}, true, true},
+        {"9x, right Shift", true, {16, 161}, true, true},
+        {"9x, both Shift keys", true, {16, 160, 161}, true, true},
+    };
+    for (const Case& c : cases) {
+        std::optional<pe::ImportPatch> as9x;
+        if (c.as9x) {
+            as9x.emplace(lib.module, "user32.dll", "GetKeyboardState",
+                         reinterpret_cast<const void*>(&KeyStateAs9x));
+            ASSERT_TRUE(as9x->installed()) << c.name;
+            gRealGetKeyboardState = as9x->original<GetKeyboardStateFn>();
+        }
+        BYTE state[256] = {};
+        for (int key : c.down)
+            state[key] = 0x80;
+        SetKeyboardState(state);
+        EXPECT_TRUE(Logical(lib.call("M_LSHIFT"), c.left)) << c.name;
+        EXPECT_TRUE(Logical(lib.call("M_RSHIFT"), c.right)) << c.name;
+    }
 }
 
 TEST_F(Keyboard, ScrollLockSwitchedOnButReleasedIsNotHeld)
