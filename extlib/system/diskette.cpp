@@ -1,7 +1,8 @@
 // M_FDTESTW (the device-level read and rewrite test of a diskette, run by
-// floppytest.h on the real volume) and M_FDCLEARW (deletes every file and
-// subdirectory below the root of drive A: or B:, hidden and system entries
-// and links excepted, and counts what it removed).
+// floppytest.h on the real volume, or on Windows 95/98/ME through VWIN32's
+// BIOS disk service) and M_FDCLEARW (deletes every file and subdirectory
+// below the root of drive A: or B:, hidden and system entries and links
+// excepted, and counts what it removed).
 #include <windows.h>
 
 #include <cctype>
@@ -43,8 +44,16 @@ class KernelHandle {
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+// The calling thread's error mode and last-error code, for either face.
+template <typename Face> class OnThisThread : public Face {
+  public:
+    uint32_t setErrorMode(uint32_t mode) override { return SetErrorMode(mode); }
+    uint32_t lastError() override { return GetLastError(); }
+    void setLastError(uint32_t code) override { SetLastError(code); }
+};
+
 // The diskette test's steps on a real volume device.
-class VolumeDevice final : public floppy::FloppyDevice {
+class VolumeDevice final : public OnThisThread<floppy::FloppyDevice> {
   public:
     bool open(const std::string& path, uint32_t access, uint32_t share) override
     {
@@ -77,12 +86,56 @@ class VolumeDevice final : public floppy::FloppyDevice {
         return ok != FALSE;
     }
     void close() override { device_.reset(); }
-    uint32_t setErrorMode(uint32_t mode) override { return SetErrorMode(mode); }
-    uint32_t lastError() override { return GetLastError(); }
-    void setLastError(uint32_t code) override { SetLastError(code); }
 
   private:
     KernelHandle device_;
+};
+
+// The handle of VWIN32.VXD, the virtual device through which Windows 9x
+// carries out MS-DOS and BIOS functions for Win32 programs, opened as
+// "Using VWIN32 to Carry Out MS-DOS Functions" shows. Closing the last handle
+// of a dynamically loaded VxD opened with FILE_FLAG_DELETE_ON_CLOSE unloads
+// it; VWIN32 itself stays.
+class Vwin32Handle {
+  public:
+    Vwin32Handle() = default;
+    ~Vwin32Handle() { close(); }
+    Vwin32Handle(const Vwin32Handle&) = delete;
+    Vwin32Handle& operator=(const Vwin32Handle&) = delete;
+
+    bool open()
+    {
+        close();
+        handle_ =
+            CreateFileA("\\\\.\\vwin32", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        return handle_ != INVALID_HANDLE_VALUE;
+    }
+    void close()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// The diskette test's steps through the real VWIN32 (Windows 95/98/ME).
+class Vwin32Vxd final : public OnThisThread<floppy::Vwin32Device> {
+  public:
+    bool open() override { return vxd_.open(); }
+    bool call(uint32_t code, floppy::DiocRegisters& registers) override
+    {
+        DWORD returned = 0;
+        return DeviceIoControl(vxd_.get(), code, &registers, sizeof registers, &registers,
+                               sizeof registers, &returned, nullptr) != FALSE;
+    }
+    void close() override { vxd_.close(); }
+
+  private:
+    Vwin32Handle vxd_;
 };
 
 // A directory search of the run-time library, closed at scope end.
@@ -256,8 +309,10 @@ HOST_FUNCTION(M_FDTESTW)
 {
     OwnedHandle buffer(AllocHandle(floppy::kTransferSize));
     HandleLock transfer(buffer.get());
-    VolumeDevice device;
-    ReturnInteger(floppy::RunFloppyTest(device, driveLetter(pb), optionalFlag(pb), transfer.data()),
+    VolumeDevice volume;
+    Vwin32Vxd vwin32;
+    ReturnInteger(floppy::RunFloppyTest(GetVersion(), volume, vwin32, driveLetter(pb),
+                                        optionalFlag(pb), transfer.data()),
                   kResultWidth);
 }
 

@@ -1,12 +1,15 @@
 // Diskette clearing and the diskette test through the stand-in host, on the
-// diskette drives A: and B: that drive-prefix.sh maps to temporary folders.
+// diskette drives A: and B: that drive-prefix.sh maps to temporary folders,
+// and the diskette test of fllhost.exe run as Windows 98.
 #include <windows.h>
 
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "drivetest.h"
+#include "runhost.h"
 #include "testdir.h"
 
 namespace {
@@ -335,6 +338,77 @@ TEST_F(DriveTest, TestLeavesTheDisketteAsItWas)
     EXPECT_EQ(drivetest::FileText("A:\\data.bin"), content);
     EXPECT_EQ(Names("A:"), Names_t{"data.bin"});
     EXPECT_EQ(host.handlesInUse(), before);
+}
+
+// Wine gives a program the Windows version its registry names for it
+// (AppDefaults), from the program's next start; the setting goes with the
+// scope.
+class WineVersionFor {
+  public:
+    WineVersionFor(const std::string& program, const char* version)
+        : key_("Software\\Wine\\AppDefaults\\" + program)
+    {
+        HKEY key = nullptr;
+        set_ = RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                               nullptr, &key, nullptr) == ERROR_SUCCESS;
+        if (set_) {
+            set_ = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                                  static_cast<DWORD>(strlen(version) + 1)) == ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
+    }
+    ~WineVersionFor() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+    WineVersionFor(const WineVersionFor&) = delete;
+    WineVersionFor& operator=(const WineVersionFor&) = delete;
+    bool set() const { return set_; }
+
+  private:
+    std::string key_;
+    bool set_ = false;
+};
+
+bool UnderWine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// On a system that reports Windows 98 the test goes through VWIN32, which
+// Wine provides; its Interrupt 13h reports no drive parameters for a mapped
+// folder, so each diskette letter is a drive the BIOS does not have (2, as
+// the volume path answers a letter without a device), any other letter is
+// no diskette drive, and the diskette's files are never touched. (Wine's
+// volume path, which Windows 2000 and later take, answers A: and C: with
+// other codes.)
+TEST_F(DriveTest, TestAsWindows98GoesThroughVwin32)
+{
+    if (!UnderWine())
+        GTEST_SKIP() << "the Windows version is set through Wine";
+    const std::string content(20000, 'y');
+    MakeFile("A:\\data.bin", content);
+    WineVersionFor windows98("fllhost.exe", "win98");
+    ASSERT_TRUE(windows98.set());
+    struct Case {
+        const char* call;
+        int32_t result;
+    };
+    const Case kCases[] = {
+        {"M_FDTESTW('A:', .T.)", 2}, {"M_FDTESTW('a')", 2}, {"M_FDTESTW('B:', .T.)", 2},
+        {"M_FDTESTW('C:', .T.)", 2}, {"M_FDTESTW('')", 15},
+    };
+    std::vector<std::string> args = {"-e", "SET LIBRARY TO " +
+                                               testing_support::Deliverable("marvo32w9.fll")};
+    for (const Case& c : kCases)
+        args.insert(args.end(), {"-e", std::string("? ") + c.call});
+    const testing_support::HostRun run = testing_support::RunFllhost(args);
+    ASSERT_TRUE(run.started);
+    std::istringstream lines(run.output);
+    for (const Case& c : kCases) {
+        int32_t result = -1;
+        lines >> result;
+        EXPECT_EQ(result, c.result) << c.call << "\n" << run.output;
+    }
+    EXPECT_EQ(drivetest::FileText("A:\\data.bin"), content);
+    EXPECT_EQ(Names("A:"), Names_t{"data.bin"});
 }
 
 // A host whose handle table has room for the argument only: no transfer
