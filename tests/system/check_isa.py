@@ -3,7 +3,8 @@
 
     check_isa.py --image UNSTRIPPED --shipped DELIVERED --map LINKER_MAP
                  --baseline i486|i586 --allow ALLOW_LIST
-    check_isa.py --qemu-log LOW HIGH i486|i586 LOG...
+    check_isa.py --image UNSTRIPPED --map LINKER_MAP --baseline i486|i586
+                 --allow ALLOW_LIST --qemu-log LOG...
 
 Disassembles the code of the unstripped image (whose .text must be byte for
 byte the delivered program's), names for every instruction the function it
@@ -18,8 +19,8 @@ everything after it; the Pentium lacks what came with the Pentium Pro
 (CMOVcc, FCMOVcc, FCOMI/FUCOMI, the long NOP 0F 1F) and MMX, SSE and later.
 
 The second form reads the logs of qemu-user's in_asm tracing (tools/compat,
-where Wine runs through qemu) and fails on any such instruction that ran
-between two addresses.
+where Wine runs through qemu) and fails on any such instruction of the
+image's code that ran outside the allowed functions.
 """
 import argparse
 import bisect
@@ -185,15 +186,33 @@ def read_allow(path, program):
     return rules
 
 
-# A block of qemu's in_asm log: "0x61b01234:  0f 44 c2  cmovel %edx, %eax".
-LOGGED = re.compile(r"^(0x[0-9a-f]+):\s+((?:[0-9a-f]{2} )+)\s*(.*)$")
+# A block of qemu's in_asm log: "0x61b01234:  0f 44 c2  cmovel %edx, %eax";
+# a long instruction's last bytes follow on a line of their own.
+LOGGED = re.compile(r"^(0x[0-9a-f]+):\s+((?:[0-9a-f]{2} )+)\s*(\S.*)$")
 
 
-def check_log(paths, low, high, baseline):
-    """The instructions between low and high that qemu logged as run."""
-    forbidden = FORBIDDEN[baseline]
-    seen, bad = set(), {}
-    for path in paths:
+def functions_of(image):
+    """Start addresses and names of the image's functions, in order."""
+    listing = subprocess.run([OBJDUMP, "-d", "-C", "-w", "-j", ".text", image], check=True,
+                             capture_output=True, text=True).stdout
+    starts, names = [], []
+    for line in listing.splitlines():
+        m = LABEL.match(line)
+        if m:
+            starts.append(int(m.group(1), 16))
+            names.append(m.group(2))
+    return starts, names
+
+
+def check_log(args):
+    """The instructions of the image's code that qemu logged as run."""
+    objects = Objects(args.map)
+    starts, names = functions_of(args.image)
+    low, high = starts[0], objects.code_end
+    allow = read_allow(args.allow, args.image.replace("\\", "/").rsplit("/", 1)[-1])
+    forbidden = FORBIDDEN[args.baseline]
+    seen, bad, allowed = set(), {}, 0
+    for path in args.logs:
         with open(path, encoding="utf-8", errors="replace") as f:
             for line in f:
                 m = LOGGED.match(line.strip())
@@ -207,27 +226,38 @@ def check_log(paths, low, high, baseline):
                 mnemonic = base_mnemonic(text)
                 operands = text[text.find(mnemonic) + len(mnemonic):]
                 why = too_new(mnemonic, operands, m.group(2).strip(), forbidden)
-                if why:
-                    bad[address] = f"{text}  [{why}]"
-    print(f"{len(seen)} distinct instructions run in 0x{low:x}-0x{high:x}; {len(bad)} newer than "
-          f"the {baseline}")
+                if not why:
+                    continue
+                i = bisect.bisect_right(starts, address) - 1
+                function = names[i] if i >= 0 else "?"
+                obj = objects.of(address)
+                if any(rule.allows(obj, function, mnemonic.rstrip("lwb")) for rule in allow):
+                    allowed += 1
+                else:
+                    bad[address] = f"{text}  [{why}]  in {function} ({short_object(obj)})"
+    print(f"{len(seen)} distinct instructions of 0x{low:x}-0x{high:x} run; {allowed} in "
+          f"dispatched code; {len(bad)} newer than the {args.baseline} elsewhere")
     for address in sorted(bad):
         print(f"  0x{address:x}  {bad[address]}")
+    if not seen:
+        print("nothing of that code ran: was the library loaded at another address?")
+        return 1
     return 1 if bad else 0
 
 
 def main():
-    if len(sys.argv) > 1 and sys.argv[1] == "--qemu-log":
-        # check_isa.py --qemu-log LOW HIGH BASELINE LOG...
-        low, high, baseline = int(sys.argv[2], 16), int(sys.argv[3], 16), sys.argv[4]
-        return check_log(sys.argv[5:], low, high, baseline)
     parser = argparse.ArgumentParser()
     parser.add_argument("--image", required=True)
-    parser.add_argument("--shipped", required=True)
+    parser.add_argument("--shipped")
+    parser.add_argument("--qemu-log", dest="logs", nargs="+")
     parser.add_argument("--map", required=True)
     parser.add_argument("--baseline", required=True, choices=sorted(FORBIDDEN))
     parser.add_argument("--allow", required=True)
     args = parser.parse_args()
+    if args.logs:
+        return check_log(args)
+    if not args.shipped:
+        parser.error("--shipped or --qemu-log is needed")
     program = args.shipped.replace("\\", "/").rsplit("/", 1)[-1]
 
     if text_bytes(args.image) != text_bytes(args.shipped):
