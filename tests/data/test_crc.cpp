@@ -316,14 +316,16 @@ __attribute__((naked)) void NopLeaf()
     __asm__("nop\n\tret");
 }
 // Faults that are not the probe's: an invalid opcode after the instruction
-// probed, and a read of address 0 at it.
+// probed, and a breakpoint at it. (Not a read of address 0: Wine run through
+// qemu-user reports that as an invalid opcode, which the probe rightly takes
+// for its own.)
 __attribute__((naked)) void LateUd2Leaf()
 {
     __asm__("nop\n\tud2\n\tret");
 }
-__attribute__((naked)) void NullReadLeaf()
+__attribute__((naked)) void BreakpointLeaf()
 {
-    __asm__("movl 0, %eax\n\tret");
+    __asm__("int3\n\tret");
 }
 
 void* ChainHead()
@@ -386,8 +388,9 @@ TEST(Crc, SseProbePassesOtherFaultsOn)
     } cases[] = {
         {"ud2 after the probed instruction", LateUd2Leaf, EXCEPTION_ILLEGAL_INSTRUCTION,
          reinterpret_cast<const char*>(LateUd2Leaf) + 1},
-        {"access violation at it", NullReadLeaf, EXCEPTION_ACCESS_VIOLATION,
-         reinterpret_cast<const void*>(NullReadLeaf)},
+        // Where a breakpoint is said to be differs (Wine: at it; through
+        // qemu-user: after it), so only its code is compared.
+        {"breakpoint at it", BreakpointLeaf, EXCEPTION_BREAKPOINT, nullptr},
     };
     void* const head = ChainHead();
     const LPTOP_LEVEL_EXCEPTION_FILTER saved = SetUnhandledExceptionFilter(LeaveTheLeaf);
@@ -395,7 +398,8 @@ TEST(Crc, SseProbePassesOtherFaultsOn)
         gPassedOn = PassedOn{};
         EXPECT_TRUE(crc::sse::Executes(c.leaf)) << c.name << ": not the probe's fault";
         EXPECT_EQ(gPassedOn.code, c.code) << c.name;
-        EXPECT_EQ(gPassedOn.address, c.address) << c.name;
+        if (c.address)
+            EXPECT_EQ(gPassedOn.address, c.address) << c.name;
         EXPECT_EQ(ChainHead(), head) << c.name;
     }
     SetUnhandledExceptionFilter(saved);
