@@ -651,6 +651,20 @@ struct BiosScenario {
     uint32_t result;
 };
 
+// A sector of cylinder 0 that fails with a BIOS status, the first `tries`
+// times it is read (always when negative).
+std::function<void(SimulatedVwin32&)> BadSector(int head, int sector, uint8_t status,
+                                                int tries = -1)
+{
+    return [=](SimulatedVwin32& v) {
+        v.badCylinder = 0;
+        v.badHead = head;
+        v.badSector = sector;
+        v.badStatus = status;
+        v.badTries = tries;
+    };
+}
+
 const BiosScenario kBiosScenarios[] = {
     {"read test",
      [](SimulatedVwin32&) {},
@@ -759,48 +773,26 @@ const BiosScenario kBiosScenarios[] = {
      AroundTransfer(0, {Read(0, 0), Read(0, 1)}),
      0},
     {"CRC error on head 1 writes nothing",
-     [](SimulatedVwin32& v) {
-         v.badCylinder = 0;
-         v.badHead = 1;
-         v.badSector = 5;
-         v.badStatus = 0x10;
-     },
+     BadSector(1, 5, 0x10),
      'A',
      true,
      AroundTransfer(0, Join({{Read(0, 0)}, Retried(Read(0, 1), 0, 4)})),
      kErrorCrc},
     {"sector not found",
-     [](SimulatedVwin32& v) {
-         v.badCylinder = 0;
-         v.badHead = 0;
-         v.badSector = 3;
-         v.badStatus = 0x04;
-     },
+     BadSector(0, 3, 0x04),
      'A',
      false,
      AroundTransfer(0, Retried(Read(0, 0), 0, 4)),
      kErrorSectorNotFound},
     {"changed diskette read again after a reset",
-     [](SimulatedVwin32& v) {
-         v.badCylinder = 0;
-         v.badHead = 0;
-         v.badSector = 1;
-         v.badStatus = 0x06;
-         v.badTries = 1;
-     },
+     BadSector(0, 1, 0x06, 1),
      'A',
      true,
      AroundTransfer(0, Join({Retried(Read(0, 0), 0, 1),
                              {Read(0, 0), Read(0, 1), Write(0, 0), Write(0, 1)}})),
      0},
     {"seek error gone on the last retry",
-     [](SimulatedVwin32& v) {
-         v.badCylinder = 0;
-         v.badHead = 1;
-         v.badSector = 14;
-         v.badStatus = 0x40;
-         v.badTries = 3;
-     },
+     BadSector(1, 14, 0x40, 3),
      'A',
      true,
      AroundTransfer(0, Join({{Read(0, 0)},
@@ -808,24 +800,13 @@ const BiosScenario kBiosScenarios[] = {
                              {Read(0, 1), Write(0, 0), Write(0, 1)}})),
      0},
     {"seek error past the last retry",
-     [](SimulatedVwin32& v) {
-         v.badCylinder = 0;
-         v.badHead = 1;
-         v.badSector = 14;
-         v.badStatus = 0x40;
-         v.badTries = 4;
-     },
+     BadSector(1, 14, 0x40, 4),
      'A',
      true,
      AroundTransfer(0, Join({{Read(0, 0)}, Retried(Read(0, 1), 0, 4)})),
      kErrorSeek},
     {"status no table names",
-     [](SimulatedVwin32& v) {
-         v.badCylinder = 0;
-         v.badHead = 0;
-         v.badSector = 18;
-         v.badStatus = 0x20;
-     },
+     BadSector(0, 18, 0x20),
      'A',
      false,
      AroundTransfer(0, Retried(Read(0, 0), 0, 4)),
