@@ -28,9 +28,9 @@ extern const CloseFile crtdllClose __asm__("__imp___close");
 
 // _findfirst32 and _findnext32 are MSVCRT's later names of _findfirst and
 // _findnext: the same record (32-bit times and size, a name of MAX_PATH).
-static intptr_t __cdecl findFirst32(const char* spec, void* record)
+static intptr_t __cdecl findFirst32(const char* pattern, void* record)
 {
-    return crtdllFindFirst(spec, record);
+    return crtdllFindFirst(pattern, record);
 }
 static int __cdecl findNext32(intptr_t search, void* record)
 {
