@@ -2,9 +2,12 @@
 // a whole file streamed through the cipher into another file, chunk by
 // chunk, with one work buffer whatever the file's size.
 //
-// Opening the output empties it, so an output that is the input itself
-// (by any name: relative, other case, short name, link) is refused before
-// it is opened, and the file stays as it was.
+// Opening the output empties it, so it is opened only after every check
+// that can fail before the first byte is written: an unreadable input, an
+// output that is the input itself (by any name: relative, other case, short
+// name, link) or read-only, a key that cannot be made, no session, no work
+// buffer. Such a failure leaves an existing output as it was and makes none;
+// a failure while streaming leaves what was written so far.
 #include <cstdio>
 #include <io.h>
 
@@ -142,17 +145,22 @@ bool cipherFile(const char* inputName, const char* outputName, Direction directi
         ReportError(wording.openOutput, ERROR_ACCESS_DENIED);
         return false;
     }
-    Stream output(outputName, "wb");
-    if (!output) {
-        ReportError(wording.openOutput, GetLastError());
-        return false;
-    }
     KeyMaterial material;
     HCRYPTKEY key = SessionKey();
+    DWORD code = 0;
     if (source.password) {
         if (!PreparePasswordKey(material, source.password, source.length, wording))
             return false;
         key = material.key.get();
+    } else if (!key) {
+        // No session: the cipher refuses the missing key, as it would the
+        // first chunk, with the system's own code.
+        BYTE none = 0;
+        DWORD n = 0;
+        if (!CipherChunk(key, direction, false, &none, n, 0, code)) {
+            ReportError(wording.cipher, code);
+            return false;
+        }
     }
     // Decryption with a password never needs room beyond the chunk.
     bool byPassword = source.password != nullptr;
@@ -162,7 +170,13 @@ bool cipherFile(const char* inputName, const char* outputName, Direction directi
         ReportError(wording.memory, ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
-    DWORD code = 0;
+    // Opened last: every failure known before the first byte is written
+    // leaves an existing output as it was, and makes none.
+    Stream output(outputName, "wb");
+    if (!output) {
+        ReportError(wording.openOutput, GetLastError());
+        return false;
+    }
     StreamStep step =
         CipherStream(input.get(), output.get(), buffer.get(), kChunkLength,
                      [&](BYTE* chunk, DWORD& n, bool final) {

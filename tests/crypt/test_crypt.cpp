@@ -507,7 +507,7 @@ TEST_F(CryptFile, AnOutputInAMissingFolderIsReported)
     }
 }
 
-TEST_F(CryptFile, WithoutASessionTheOutputIsEmptiedAndTheCipherStepReported)
+TEST_F(CryptFile, WithoutASessionTheOutputStaysAsItWasAndTheCipherStepIsReported)
 {
     const struct {
         const char* function;
@@ -523,11 +523,13 @@ TEST_F(CryptFile, WithoutASessionTheOutputIsEmptiedAndTheCipherStepReported)
         }
         for (const auto& c : cases) {
             WriteFile(path("a.bin"), "data");
-            WriteFile(path("b.bin"), "older content");
+            WriteFile(path("b.bin"), "yesterday's backup, keep me");
             EXPECT_FALSE(fileX(c.function, path("a.bin"), path("b.bin")));
-            EXPECT_TRUE(FileExists(path("b.bin")));
-            EXPECT_EQ(ReadFile(path("b.bin")), "");
+            EXPECT_EQ(ReadFile(path("b.bin")), "yesterday's backup, keep me") << c.function;
             // A key that is no key: the provider refuses it as a bad parameter.
+            EXPECT_EQ(takeOutput(), Report(c.message, ERROR_INVALID_PARAMETER)) << c.function;
+            EXPECT_FALSE(fileX(c.function, path("a.bin"), path("new.bin")));
+            EXPECT_FALSE(FileExists(path("new.bin"))) << c.function << " made its output";
             EXPECT_EQ(takeOutput(), Report(c.message, ERROR_INVALID_PARAMETER)) << c.function;
         }
     }
@@ -613,7 +615,8 @@ TEST_F(CryptFile, AStopRaisedDuringAReportLeavesNoFileOpen)
     call("M_FENCRPTW", {T(path("a.bin")), T(path("nowhere\\b.bin")), T("heslo")});
     host.serviceHook = nullptr;
     EXPECT_TRUE(DeleteFileA(path("a.bin").c_str())) << GetLastError();
-    EXPECT_TRUE(DeleteFileA(path("b.bin").c_str())) << GetLastError();
+    // Without a session the output is never made.
+    EXPECT_FALSE(FileExists(path("b.bin")));
 }
 
 TEST_F(CryptFile, AReadOnlyOutputIsReportedAndKeepsItsContent)
@@ -734,6 +737,32 @@ TEST_F(CryptFailure, TheReportNamesTheCodeInLowerCaseHex)
         EXPECT_EQ(takeOutput(), crypt_tests::ReportWithHex("Chyba při CryptEncrypt.", c.hex));
     }
     EXPECT_EQ(Cp1250("Číslo"), "\xc8\xedslo");
+}
+
+using CryptDeriveKeyFn = BOOL(WINAPI*)(HCRYPTPROV, ALG_ID, HCRYPTHASH, DWORD, HCRYPTKEY*);
+BOOL WINAPI RefusedDeriveKey(HCRYPTPROV, ALG_ID, HCRYPTHASH, DWORD, HCRYPTKEY*)
+{
+    SetLastError(static_cast<DWORD>(NTE_BAD_ALGID));
+    return FALSE;
+}
+
+// A failure known before the first byte is written leaves an existing output
+// as it was: here the key cannot be made from the password.
+TEST_F(CryptFailure, AKeyThatCannotBeMadeLeavesTheOutputAsItWas)
+{
+    pe::ImportPatch derive(GetModuleHandleA("marvo32.fll"), "advapi32.dll", "CryptDeriveKey",
+                           reinterpret_cast<const void*>(&RefusedDeriveKey));
+    ASSERT_TRUE(derive.installed());
+    for (const char* function : {"M_FENCRPTW", "M_FDECRPTW"}) {
+        WriteFile(path("a.bin"), "data");
+        WriteFile(path("b.bin"), "yesterday's backup, keep me");
+        EXPECT_FALSE(file(function, path("a.bin"), path("b.bin"), "heslo"));
+        EXPECT_EQ(ReadFile(path("b.bin")), "yesterday's backup, keep me") << function;
+        EXPECT_NE(takeOutput().find("8009000"), std::string::npos) << function;
+        EXPECT_FALSE(file(function, path("a.bin"), path("new.bin"), "heslo"));
+        EXPECT_FALSE(FileExists(path("new.bin"))) << function << " made its output";
+        takeOutput();
+    }
 }
 
 // A session call that fails after its first chunk has used part of the
