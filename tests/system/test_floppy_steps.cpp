@@ -651,6 +651,16 @@ struct BiosScenario {
     uint32_t result;
 };
 
+// A drive as function 08h describes it: CX (cylinders and sectors a track)
+// and the drive type in BL.
+std::function<void(SimulatedVwin32&)> Drive(uint16_t cx, uint8_t type)
+{
+    return [=](SimulatedVwin32& v) {
+        v.parametersCx = cx;
+        v.driveType = type;
+    };
+}
+
 // A sector of cylinder 0 that fails with a BIOS status, the first `tries`
 // times it is read (always when negative).
 std::function<void(SimulatedVwin32&)> BadSector(int head, int sector, uint8_t status,
@@ -685,37 +695,25 @@ const BiosScenario kBiosScenarios[] = {
      AroundTransfer(1, {Read(1, 0), Read(1, 1), Write(1, 0), Write(1, 1)}),
      0},
     {"2.88 MB drive",
-     [](SimulatedVwin32& v) {
-         v.parametersCx = 0x4F24;
-         v.driveType = 0x06;
-     },
+     Drive(0x4F24, 0x06),
      'A',
      true,
      AroundTransfer(0, {Read(0, 0), Read(0, 1), Write(0, 0), Write(0, 1)}),
      0},
     {"720 KB drive",
-     [](SimulatedVwin32& v) {
-         v.parametersCx = 0x4F09;
-         v.driveType = 0x03;
-     },
+     Drive(0x4F09, 0x03),
      'A',
      true,
      {kVxdOpen, Parameters(0), kVxdClose},
      0},
     {"1.2 MB drive",
-     [](SimulatedVwin32& v) {
-         v.parametersCx = 0x4F0F;
-         v.driveType = 0x02;
-     },
+     Drive(0x4F0F, 0x02),
      'A',
      true,
      {kVxdOpen, Parameters(0), kVxdClose},
      0},
     {"360 KB drive",
-     [](SimulatedVwin32& v) {
-         v.parametersCx = 0x2709;
-         v.driveType = 0x01;
-     },
+     Drive(0x2709, 0x01),
      'A',
      true,
      {kVxdOpen, Parameters(0), kVxdClose},
