@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <cstdint>
@@ -218,8 +219,10 @@ class StartMenu {
     }
 
     // A click on the Slovak install item; true when its message box came and
-    // was closed.
-    bool FailedInstallClick() const
+    // was closed. With tipOverBox the box stays until the item's tooltip has
+    // shown over it (the pointer rests on the item; the tooltip shows for an
+    // inactive window too).
+    bool FailedInstallClick(bool tipOverBox = false) const
     {
         MoveTo(120, 137);
         // The press and release carry the position too: a pointer move still
@@ -228,9 +231,24 @@ class StartMenu {
         HWND box = nullptr;
         if (!WaitFor([&] { return (box = FindVisibleWindow(pid_, "#32770")) != nullptr; }))
             return false;
+        if (tipOverBox && !WaitFor([&] { return TooltipShown(); }))
+            return false;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         return WaitFor([&] { return !IsWindow(box); });
     }
+
+    // Rests the pointer on a point until its tooltip shows, then on the
+    // surface until it hides; true when both came.
+    bool TooltipShownAndHidden(int x, int y) const
+    {
+        MoveTo(x, y);
+        if (!WaitFor([&] { return TooltipShown(); }))
+            return false;
+        MoveTo(200, 420);
+        return WaitFor([&] { return !TooltipShown(); });
+    }
+
+    bool TooltipShown() const { return FindVisibleWindow(pid_, TOOLTIPS_CLASSA) != nullptr; }
 
     void ClickAt(int x, int y) const
     {
@@ -282,11 +300,22 @@ TEST(Soak, StartMenuKeepsItsHandlesGdiObjectsAndMemory)
     TempDir temp;
     StartMenu menu(temp.file("cd"));
     ASSERT_TRUE(menu.window()) << "the start menu's window did not appear";
+    // The tooltip shows only while the window is active (Wine asks
+    // GetActiveWindow), and the warm-up waits for it to show.
     SetForegroundWindow(menu.window());
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == menu.window(); }))
+        << "the start menu's window did not become the active one";
 
     // Warm-up: the first message box and the first highlight load what stays.
+    // Wine keeps the display contexts it hands out in a cache that grows to
+    // the most windows that have held one at once; the most are held when the
+    // tooltip shows over the message box. Whether that happens during a click
+    // depends on the tooltip's timer, so the warm-up makes it happen, once
+    // with and once without the box; later clicks then find the cache full.
     for (int i = 0; i < 200; ++i)
         HoverRound(menu, i);
+    ASSERT_TRUE(menu.TooltipShownAndHidden(120, 137)) << "no tooltip over the Slovak item";
+    ASSERT_TRUE(menu.FailedInstallClick(true)) << "no tooltip over the message box";
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(menu.FailedInstallClick());
     menu.Settle();
