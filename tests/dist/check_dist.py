@@ -149,6 +149,10 @@ def main(source, out):
                   f"zip: missing {sorted((fixed | examples | reference) - inside)}")
             extra = inside - fixed - examples - reference
             check(all(n.startswith("reference/") for n in extra), f"zip: extra {sorted(extra)}")
+            # The header once, beside the reference folder (its pages link
+            # there); the list of imports the pages name, beside them.
+            check("reference/marvo32.h" not in inside, "zip: the header twice")
+            check("reference/imports.txt" in inside, "zip: no reference/imports.txt")
             for lib in ("marvo32.fll", "marvo32w9.fll"):
                 check(z.read(top + lib) == (out / lib).read_bytes(), f"zip: {lib} not as built")
             check(version in z.read(top + "README.txt").decode("ascii"), "zip: read-me version")

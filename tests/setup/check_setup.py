@@ -23,6 +23,13 @@ Cases:
             place), the English one over it (its links replace the Slovak
             ones), then the quiet uninstall from the entry: nothing of ours
             left but the user's files; a second uninstall does no harm.
+  quoted    both setups given the folder quoted, around the option
+            ("/D=D:\\A B") and around the folder (/D="D:\\A B"), as scripts
+            write it: installed there, nothing in the default folder; a
+            quoted folder that cannot be made: status 2, nothing written.
+  codepage  the Slovak setup installed under code page 1250 and its
+            uninstaller run under 1252 (the user switched the system
+            locale): the links and the group go all the same.
   failures  a folder that cannot be made (a file in its way) and a disk that
             fills up midway (a file size limit below the library's size): a
             status of 2 and nothing of ours left behind (over an earlier
@@ -50,6 +57,7 @@ failures = []
 
 SETUPS = {"sk": "setup_velmora_sdk_lite_sk.exe", "en": "setup_velmora_sdk_lite_en.exe"}
 LOCALES = {"sk": "sk_SK.UTF-8", "en": "C.UTF-8"}
+CODEPAGES = {"sk": 1250, "en": 1252}
 LINKS = {
     "sk": {"Referenčná príručka marvo32.lnk": "marvo32.chm",
            "Ukážkové programy.lnk": "examples",
@@ -93,6 +101,7 @@ class Machine:
                         XDG_CONFIG_HOME=str(self.home / "config"))
         self.env.pop("DISPLAY", None)
         self.env["LC_ALL"] = LOCALES[language]
+        self.codepage = CODEPAGES[language]
         self.log = open(self.root / "wine.log", "ab")
 
     def run(self, program, args, file_size_limit=None):
@@ -124,6 +133,19 @@ class Machine:
         if file_size_limit:
             subprocess.run(["wineserver", "-k"], env=env)
         subprocess.run(["wineserver", "-w"], env=env, stdout=self.log, stderr=self.log)
+        return status
+
+    def run_line(self, line):
+        """Runs a command line exactly as written, quotes and all, as a script
+        or PowerShell passes it (Wine would quote and escape arguments of its
+        own): from a batch file, which cmd runs and waits for."""
+        batch = self.disk / "run.bat"
+        batch.write_bytes(f"@{line}\r\n@exit %ERRORLEVEL%\r\n".encode())
+        status = subprocess.run(["wine", "cmd", "/c", self.windows_path(batch)], env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=self.log,
+                                stderr=self.log).returncode
+        subprocess.run(["wineserver", "-w"], env=self.env, stdout=self.log, stderr=self.log)
+        batch.unlink()
         return status
 
     def windows_path(self, path):
@@ -274,6 +296,16 @@ def check_installed(machine, folder, release, language, source, out, pages, setu
               f"{what}: {name} is not the one built")
     check(installed.get("uninstall.exe") and installed["uninstall.exe"].read_bytes()[:2] == b"MZ",
           f"{what}: no uninstaller")
+    # Every file the installed pages link to is installed, the header once
+    # (beside the reference folder), the list of imports beside the pages.
+    check("reference/marvo32.h" not in installed, f"{what}: the header is installed twice")
+    check("reference/imports.txt" in installed, f"{what}: no reference/imports.txt")
+    for name, path in installed.items():
+        if not name.endswith(".html"):
+            continue
+        for target in re.findall(r'(?:href|src)="([^"#:]+)', path.read_text(encoding="utf-8")):
+            linked = os.path.normpath(os.path.join(os.path.dirname(name), target))
+            check(linked in installed, f"{what}: {name} links to {target}, not installed")
     # The uninstaller is the setup's own program head: test_imports checks
     # the setup programs' imports against docs/imports.txt, so this one's
     # must be the same.
@@ -302,6 +334,8 @@ def check_installed(machine, folder, release, language, source, out, pages, setu
         "DisplayIcon": f"{win}\\uninstall.exe,0",
         "NoModify": 1,
         "NoRepair": 1,
+        # the code page the links were named in: the machine's
+        "LinkCodePage": machine.codepage,
     }
     for name, value in expected.items():
         check(entry.get(name) == value, f"{what}: entry {name} is {entry.get(name)!r}, not {value!r}")
@@ -410,6 +444,51 @@ def case_upgrade(m, ctx):
     check(not folder.exists(), f"upgrade: folders of ours left: {left or folder}")
 
 
+def case_quoted(m, ctx):
+    folder = m.disk / "Velmora Lite"
+    win = m.windows_path(folder)
+    blocker = m.disk / "blocker"
+    blocker.write_bytes(b"in the way")
+    for language in ("sk", "en"):
+        setup = m.disk / SETUPS[language]
+        shutil.copyfile(ctx.setup(language), setup)
+        for option in (f'"/D={win}"', f'/D="{win}"'):
+            what = f"quoted: {language} {option}"
+            status = m.run_line(f'"{m.windows_path(setup)}" /S {option}')
+            check(status == 0, f"{what}: exit status {status}")
+            check((folder / "marvo32.fll").is_file(), f"{what}: nothing installed in {win}")
+            check(not (m.prefix / "drive_c" / "Program Files" / "Danubia Soft").exists(),
+                  f"{what}: installed into the default folder")
+            entry = m.registry_entry() or {}
+            check(entry.get("InstallLocation") == win, f"{what}: entry's folder "
+                  f"{entry.get('InstallLocation')!r}")
+            status = m.run(str(folder / "uninstall.exe"), ["/S"])
+            check(status == 0 and not folder.exists(), f"{what}: uninstall left {folder}")
+            nothing_of_ours(m, f"{what}: after uninstalling")
+        refused = f'"/D={m.windows_path(blocker)}\\Velmora Lite"'
+        before = sorted(p.name for p in m.disk.iterdir())
+        status = m.run_line(f'"{m.windows_path(setup)}" /S {refused}')
+        check(status == 2, f"quoted: {language} {refused}: exit status {status}, not 2")
+        check(sorted(p.name for p in m.disk.iterdir()) == before,
+              f"quoted: {language} {refused}: something was written")
+        nothing_of_ours(m, f"quoted: {language} {refused}")
+        setup.unlink()
+
+
+def case_codepage(m, ctx):
+    folder = m.disk / "Velmora Lite"
+    status = m.run(ctx.setup("sk"), ["/S", f"/D={m.windows_path(folder)}"])
+    check(status == 0, f"codepage: Slovak install: exit status {status}")
+    check_links(m, folder, "sk")
+    m.env["LC_ALL"] = LOCALES["en"]
+    status = m.run(str(folder / "uninstall.exe"), ["/S"])
+    check(status == 0, f"codepage: uninstall under code page 1252: exit status {status}")
+    left = sorted(p.name for p in m.group.iterdir()) if m.group.is_dir() else []
+    check(not left, f"codepage: links left: {left}")
+    nothing_of_ours(m, "codepage: after uninstalling under code page 1252")
+    check(not folder.exists(), f"codepage: {folder} left")
+
+
 def case_failures(m, ctx):
     # A file where a folder on the way should be: the folder cannot be made.
     blocker = m.disk / "blocker"
@@ -491,6 +570,25 @@ def case_chm(ctx):
         check(ok and page.encode() in hits.values(), f"chm: searching {name[2:]} misses {page}")
     ok, hits = f.Search(b"cryptoapi")
     check(ok and b"encryption.html" in hits.values(), "chm: full-text search")
+
+    # The help viewer's window: one window type (#WINDOWS: a count, the size
+    # of an entry, the entries; names are offsets into #STRINGS) with the
+    # three panes and the search tab, and the contents and index files.
+    windows, strings = read("/#WINDOWS") or b"", read("/#STRINGS") or b""
+
+    def string(offset):
+        return strings[offset:strings.index(b"\0", offset)].decode("latin-1")
+
+    if check(len(windows) >= 8 + 0x70 and struct.unpack_from("<I", windows)[0] >= 1,
+             "chm: no window definition"):
+        entry = windows[8:]
+        panes, = struct.unpack_from("<I", entry, 0x10)
+        check(panes & 0x20 and panes & 0x400,
+              f"chm: window panes {panes:#x}: not three panes with a search tab")
+        toc, index_file, default = struct.unpack_from("<III", entry, 0x60)
+        check((string(toc), string(index_file), string(default)) ==
+              ("marvo32.hhc", "marvo32.hhk", "index.html"),
+              f"chm: the window shows {string(toc)!r}, {string(index_file)!r}, {string(default)!r}")
 
 
 def pe_imports(data):
@@ -583,10 +681,10 @@ def main(case, source, out, work):
         try:
             # The reference pages as tools/mkdocs makes them, to compare with.
             ctx.pages = machine.root / "pages"
-            subprocess.run([str(ctx.source / "tools" / "mkdocs"), str(ctx.pages)], check=True,
-                           stdout=subprocess.DEVNULL)
-            {"install": case_install, "upgrade": case_upgrade,
-             "failures": case_failures}[case](machine, ctx)
+            subprocess.run([str(ctx.source / "tools" / "mkdocs"), "--above", "marvo32.h",
+                            str(ctx.pages)], check=True, stdout=subprocess.DEVNULL)
+            {"install": case_install, "upgrade": case_upgrade, "quoted": case_quoted,
+             "codepage": case_codepage, "failures": case_failures}[case](machine, ctx)
         finally:
             machine.close()
     for f in failures:

@@ -2,8 +2,10 @@
 // tools/dist lays it out is copied into the test's temporary folder, the start
 // menu is started from it, each install item is clicked, and the setup window
 // of its language must appear (its caption and its welcome text read back),
-// be cancelled, and leave the start menu open. And a setup started with a /D=
-// folder that cannot be one says so in its own language before its wizard.
+// ask before it is cancelled, and leave the start menu open. And a setup
+// started with a /D= folder that cannot be one says so in its own language
+// before its wizard, and its folder page keeps the user until another folder
+// is chosen.
 //
 // The suite runs in the Slovak locale (code page 1250, a Slovak Windows): the
 // Slovak setup's texts are compared as Unicode text, so every byte counts.
@@ -32,6 +34,7 @@ struct Language {
     std::wstring caption;
     std::wstring welcome;
     std::wstring cannotWrite; // the first line of the refusal
+    std::wstring quit;        // the question Cancel asks
     POINT item;               // the start menu's install item (client pixels)
 };
 
@@ -40,6 +43,7 @@ const Language kSlovak{
     L"In\u0161tal\u00e1cia programu " + kProduct,
     L"Vitajte v sprievodcovi in\u0161tal\u00e1ciou programu " + kProduct,
     L"In\u0161tal\u00e1tor nem\u00f4\u017ee zapisova\u0165 do prie\u010dinka",
+    L"Naozaj chcete ukon\u010di\u0165 in\u0161tal\u00e1ciu programu " + kProduct + L"?",
     {120, 137}, // lblInstall(0)
 };
 const Language kEnglish{
@@ -47,6 +51,7 @@ const Language kEnglish{
     kProduct + L" Setup",
     L"Welcome to " + kProduct + L" Setup",
     L"Setup cannot write to the folder",
+    L"Are you sure you want to quit " + kProduct + L" Setup?",
     {100, 209}, // lblInstall(1)
 };
 
@@ -193,12 +198,92 @@ void Click(HWND window, POINT client)
     SendInput(2, input, sizeof input[0]);
 }
 
-// The wizard's Cancel button, pressed; without a question, the setup ends.
-void Cancel(HWND wizard)
+struct OtherDialog {
+    DWORD pid;
+    HWND except;
+    HWND hwnd;
+};
+
+BOOL CALLBACK MatchOtherDialog(HWND hwnd, LPARAM param)
 {
-    HWND button = GetDlgItem(wizard, IDCANCEL);
-    ASSERT_TRUE(button) << "no Cancel button";
+    auto* f = reinterpret_cast<OtherDialog*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    char name[16] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (owner == f->pid && hwnd != f->except && IsWindowVisible(hwnd) &&
+        lstrcmpA(name, "#32770") == 0) {
+        f->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box of the wizard's process (a dialog that is not the wizard).
+HWND FindMessageBox(HWND wizard)
+{
+    OtherDialog found{0, wizard, nullptr};
+    GetWindowThreadProcessId(wizard, &found.pid);
+    EnumWindows(MatchOtherDialog, reinterpret_cast<LPARAM>(&found));
+    return found.hwnd;
+}
+
+struct ById {
+    int id;
+    HWND hwnd;
+};
+
+BOOL CALLBACK MatchId(HWND hwnd, LPARAM param)
+{
+    auto* f = reinterpret_cast<ById*>(param);
+    if (GetDlgCtrlID(hwnd) == f->id && IsWindowVisible(hwnd)) {
+        f->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible control of the wizard or of its current page.
+HWND Control(HWND wizard, int id)
+{
+    ById found{id, nullptr};
+    EnumChildWindows(wizard, MatchId, reinterpret_cast<LPARAM>(&found));
+    return found.hwnd;
+}
+
+constexpr int kNext = 1;           // the wizard's Next button
+constexpr int kFolderField = 1019; // the folder page's field
+
+void Press(HWND wizard, int id)
+{
+    HWND button = GetDlgItem(wizard, id);
+    ASSERT_TRUE(button) << "no button " << id;
     PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+// Answers the message box the wizard shows: its text must begin with the
+// one given; true when it came, matched and was answered.
+bool Answer(HWND wizard, const std::wstring& text, int answer)
+{
+    HWND box = nullptr;
+    if (!WaitFor([&] { return (box = FindMessageBox(wizard)) != nullptr; })) {
+        ADD_FAILURE() << "no message box over the wizard";
+        return false;
+    }
+    const std::wstring shown = Text(GetDlgItem(box, 0xFFFF));
+    EXPECT_EQ(shown.substr(0, text.size()), text) << Narrow(shown);
+    PostMessageA(box, WM_COMMAND, answer, 0);
+    return WaitFor([&] { return !IsWindow(box); }) && shown.substr(0, text.size()) == text;
+}
+
+// The wizard's Cancel asks first: No keeps the wizard, Yes ends the setup.
+void Cancel(HWND wizard, const Language& l)
+{
+    Press(wizard, IDCANCEL);
+    ASSERT_TRUE(Answer(wizard, l.quit, IDNO));
+    EXPECT_TRUE(IsWindowVisible(wizard)) << "the wizard is gone after No";
+    Press(wizard, IDCANCEL);
+    ASSERT_TRUE(Answer(wizard, l.quit, IDYES));
 }
 
 class SetupFromCd : public ::testing::Test {
@@ -241,7 +326,7 @@ class SetupFromCd : public ::testing::Test {
         Process setup(wizard);
         EXPECT_TRUE(WaitFor([&] { return ShowsText(wizard, l.welcome); }))
             << "the wizard does not show " << Narrow(l.welcome);
-        Cancel(wizard);
+        Cancel(wizard, l);
         EXPECT_EQ(setup.ExitStatus(), 1) << "a cancelled setup ends with status 1";
         EXPECT_FALSE(IsWindow(wizard));
         EXPECT_TRUE(IsWindowVisible(window_)) << "the start menu stays open";
@@ -273,7 +358,10 @@ TEST_F(SetupFromCd, BothItemsOneAfterTheOther)
 }
 
 // A folder under a file cannot be made: the setup says so in its language,
-// then offers its wizard (silent, it would end with status 2).
+// then offers its wizard (silent, it would end with status 2), whose folder
+// page shows that folder and does not go on. A folder the page takes but that
+// cannot be made (longer than Windows allows) is told there, and the page
+// keeps the user.
 TEST_F(SetupFromCd, RefusedFolderIsToldInTheSetupsLanguage)
 {
     const std::string blocker = temp_.file("blocker");
@@ -298,7 +386,20 @@ TEST_F(SetupFromCd, RefusedFolderIsToldInTheSetupsLanguage)
             wizard = FindByCaption(l->caption);
             return wizard && wizard != box && ShowsText(wizard, l->welcome);
         })) << "no wizard after the message";
-        Cancel(wizard);
+        Press(wizard, kNext);
+        HWND field = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (field = Control(wizard, kFolderField)) != nullptr; }))
+            << "no folder page";
+        EXPECT_EQ(Text(field), wfolder);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wizard, kNext)));
+        const std::wstring tooLong =
+            L"C:\\" + std::wstring(150, L'a') + L"\\" + std::wstring(150, L'b') + L"\\Velmora Lite";
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(tooLong.c_str()));
+        ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(wizard, kNext)) != FALSE; }));
+        Press(wizard, kNext);
+        EXPECT_TRUE(Answer(wizard, l->cannotWrite + L"\r\n" + tooLong, IDOK));
+        EXPECT_EQ(Control(wizard, kFolderField), field) << "the wizard left the folder page";
+        Cancel(wizard, *l);
         EXPECT_EQ(setup.ExitStatus(), 1);
     }
 }
