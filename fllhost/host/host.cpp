@@ -259,7 +259,8 @@ CallResult Host::call(const std::string& name, const std::vector<Value>& args)
     if (!loaded())
         result.refused = "no library is loaded";
     else if (!f)
-        result.refused = "function " + upper(name) + " is not in the library";
+        result.refused =
+            "function " + upper(name) + " is neither built into fllhost nor in the library";
     if (!result.refused.empty())
         return result;
     std::vector<Value> checked = args;

@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include "host/winhandles.h"
+#include "parser.h"
+#include "texts.h"
 #include "values.h"
 
 namespace fllhost::script {
@@ -30,11 +32,20 @@ const std::string& text(Args& args, size_t i, const char* fn)
     return args[i].text;
 }
 
+// Truncated, as FoxPro takes a count; clamped first, as a double beyond
+// int64_t's range has no conversion.
 int64_t whole(Args& args, size_t i, const char* fn)
 {
-    if (i >= args.size() || !IsNumeric(args[i]))
+    if (i >= args.size() || !IsNumeric(args[i]) || std::isnan(NumberOf(args[i])))
         badArgument(fn);
-    return static_cast<int64_t>(NumberOf(args[i]));
+    return static_cast<int64_t>(std::clamp(NumberOf(args[i]), -9e15, 9e15));
+}
+
+// An optional number, where FoxPro also takes -1 for one left out.
+int64_t optional(Args& args, size_t i, const char* fn, int64_t otherwise)
+{
+    const int64_t n = i < args.size() ? whole(args, i, fn) : -1;
+    return n == -1 ? otherwise : n;
 }
 
 bool fileExists(const std::string& path)
@@ -330,20 +341,236 @@ Value PadL(BuiltinContext&, Args& a)
     return pad(a, "PADL", false);
 }
 
-Value AllTrim(BuiltinContext&, Args& a)
+// (text [, flags] [, cut, ...]): flags 1 compares the strings to cut
+// without regard to case.
+Value trim(Args& a, const char* fn, bool leading, bool trailing)
 {
-    const std::string& s = text(a, 0, "ALLTRIM");
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return Value::Text("");
-    return Value::Text(s.substr(first, s.find_last_not_of(' ') - first + 1));
+    const std::string& s = text(a, 0, fn);
+    size_t next = 1;
+    bool ignoreCase = false;
+    if (a.size() > 1 && IsNumeric(a[1])) {
+        const int64_t flags = whole(a, 1, fn);
+        if (flags != 0 && flags != 1)
+            badArgument(fn);
+        ignoreCase = flags == 1;
+        next = 2;
+    }
+    std::vector<std::string> cut;
+    for (size_t i = next; i < a.size(); ++i)
+        cut.push_back(text(a, i, fn));
+    return Value::Text(Trim(s, leading, trailing, cut, ignoreCase));
 }
 
-std::string upperText(std::string s)
+Value AllTrim(BuiltinContext&, Args& a)
 {
-    if (!s.empty())
-        CharUpperBuffA(&s[0], static_cast<DWORD>(s.size()));
-    return s;
+    return trim(a, "ALLTRIM", true, true);
+}
+
+Value LTrim(BuiltinContext&, Args& a)
+{
+    return trim(a, "LTRIM", true, false);
+}
+
+Value RTrim(BuiltinContext&, Args& a)
+{
+    return trim(a, "RTRIM", false, true);
+}
+
+Value UpperCase(BuiltinContext&, Args& a)
+{
+    return Value::Text(Upper(text(a, 0, "UPPER")));
+}
+
+Value LowerCase(BuiltinContext&, Args& a)
+{
+    return Value::Text(Lower(text(a, 0, "LOWER")));
+}
+
+Value Left(BuiltinContext&, Args& a)
+{
+    return Value::Text(Slice(text(a, 0, "LEFT"), 1, whole(a, 1, "LEFT")));
+}
+
+Value Right(BuiltinContext&, Args& a)
+{
+    const std::string& s = text(a, 0, "RIGHT");
+    const int64_t n = std::min<int64_t>(whole(a, 1, "RIGHT"), static_cast<int64_t>(s.size()));
+    return Value::Text(Slice(s, static_cast<int64_t>(s.size()) - n + 1, n));
+}
+
+Value Substr(BuiltinContext&, Args& a)
+{
+    const std::string& s = text(a, 0, "SUBSTR");
+    const int64_t count = a.size() > 2 ? whole(a, 2, "SUBSTR") : static_cast<int64_t>(s.size());
+    return Value::Text(Slice(s, whole(a, 1, "SUBSTR"), count));
+}
+
+Value Replicate(BuiltinContext&, Args& a)
+{
+    const std::string& s = text(a, 0, "REPLICATE");
+    const int64_t times = whole(a, 1, "REPLICATE");
+    if (times <= 0 || s.empty())
+        return Value::Text("");
+    if (static_cast<uint64_t>(times) > kMaxText / s.size())
+        Fail("String is too long to fit");
+    std::string out;
+    out.reserve(s.size() * static_cast<size_t>(times));
+    for (int64_t i = 0; i < times; ++i)
+        out += s;
+    return Value::Text(out);
+}
+
+Value At(BuiltinContext&, Args& a)
+{
+    const int64_t n = a.size() > 2 ? whole(a, 2, "AT") : 1;
+    if (n < 1)
+        badArgument("AT");
+    return Value::Int(static_cast<int32_t>(Occurrence(text(a, 0, "AT"), text(a, 1, "AT"), n)));
+}
+
+// (searched, sought [, replacement [, first [, count [, flags]]]]).
+Value StrTran(BuiltinContext&, Args& a)
+{
+    const std::string& searched = text(a, 0, "STRTRAN");
+    const std::string& sought = text(a, 1, "STRTRAN");
+    const std::string with = a.size() > 2 ? text(a, 2, "STRTRAN") : "";
+    const int64_t flags = optional(a, 5, "STRTRAN", 0);
+    if (flags < 0 || flags > 3)
+        badArgument("STRTRAN");
+    const std::string out = Replace(searched, sought, with, optional(a, 3, "STRTRAN", 1),
+                                    optional(a, 4, "STRTRAN", -1), static_cast<int>(flags));
+    if (out.size() > kMaxText)
+        Fail("String is too long to fit");
+    return Value::Text(out);
+}
+
+Value Str(BuiltinContext&, Args& a)
+{
+    if (!IsNumeric(a[0]))
+        badArgument("STR");
+    const int64_t width = a.size() > 1 ? whole(a, 1, "STR") : 10;
+    const int64_t decimals = a.size() > 2 ? whole(a, 2, "STR") : 0;
+    if (width < 1 || decimals < 0)
+        badArgument("STR");
+    if (static_cast<uint64_t>(width) > kMaxText)
+        Fail("String is too long to fit");
+    return Value::Text(NumberText(NumberOf(a[0]), static_cast<size_t>(width),
+                                  static_cast<int>(std::min<int64_t>(decimals, 18))));
+}
+
+Value Val(BuiltinContext&, Args& a)
+{
+    uint32_t decimals = 2;
+    const double v = ReadNumber(text(a, 0, "VAL"), decimals);
+    return Value::Num(v, decimals);
+}
+
+Value Asc(BuiltinContext&, Args& a)
+{
+    const std::string& s = text(a, 0, "ASC");
+    return Value::Int(s.empty() ? 0 : static_cast<unsigned char>(s[0]));
+}
+
+// As FoxPro shows a date with SET DATE AMERICAN and SET CENTURY OFF.
+std::string dateText(unsigned year, unsigned month, unsigned day)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02u/%02u/%02u", month % 100u, day % 100u, year % 100u);
+    return buffer;
+}
+
+// DATE() is today; DATE(year, month, day) that day, for years 100 to 9999.
+Value Date(BuiltinContext&, Args& a)
+{
+    if (a.empty()) {
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        return Value::Text(dateText(now.wYear, now.wMonth, now.wDay));
+    }
+    if (a.size() != 3)
+        badArgument("DATE");
+    const int64_t year = whole(a, 0, "DATE"), month = whole(a, 1, "DATE"),
+                  day = whole(a, 2, "DATE");
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > kDays[month - 1] + (month == 2 && leap ? 1 : 0))
+        badArgument("DATE");
+    return Value::Text(dateText(static_cast<unsigned>(year), static_cast<unsigned>(month),
+                                static_cast<unsigned>(day)));
+}
+
+// "hh:mm:ss" on the 24-hour clock; with any number, hundredths follow.
+Value Time(BuiltinContext&, Args& a)
+{
+    if (!a.empty() && !IsNumeric(a[0]))
+        badArgument("TIME");
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+    std::string out = buffer;
+    if (!a.empty()) {
+        std::snprintf(buffer, sizeof buffer, ".%02u", now.wMilliseconds / 10u);
+        out += buffer;
+    }
+    return Value::Text(out);
+}
+
+// Blank characters are spaces, tabs, carriage returns and line feeds.
+Value Empty(BuiltinContext&, Args& a)
+{
+    const Value& v = a[0];
+    switch (v.kind) {
+    case Value::Kind::Character:
+        return Value::Bool(v.text.find_first_not_of(" \t\r\n") == std::string::npos);
+    case Value::Kind::Integer:
+    case Value::Kind::Number:
+        return Value::Bool(NumberOf(v) == 0);
+    case Value::Kind::Logical:
+        return Value::Bool(!v.logical);
+    default:
+        badArgument("EMPTY");
+    }
+}
+
+// The kind of the value the text would give: C, N, L, M for a memo field,
+// and U for a text that is no expression or whose value cannot be had. With
+// 1 as the second argument: A for an array's name, else U.
+Value Type(BuiltinContext& c, Args& a)
+{
+    const std::string& source = text(a, 0, "TYPE");
+    const int64_t flags = a.size() > 1 ? whole(a, 1, "TYPE") : 0;
+    if (flags != 0 && flags != 1)
+        badArgument("TYPE");
+    ExprPtr e;
+    try {
+        e = ParseExpression(source);
+    } catch (const std::exception&) { // a SyntaxError, or a number the lexer cannot hold
+        return Value::Text("U");
+    }
+    const bool named = e->kind == Expr::Kind::Name;
+    if (flags == 1)
+        return Value::Text(named && c.arrays.count(e->name) ? "A" : "U");
+    try {
+        const Value v = c.evaluate(*e);
+        const bool field =
+            e->kind == Expr::Kind::Field ||
+            (named && !e->variableOnly && c.host.workAreas().fieldIndex(c.area, e->name) >= 0);
+        switch (v.kind) {
+        case Value::Kind::Character:
+            return Value::Text(field ? "M" : "C");
+        case Value::Kind::Integer:
+        case Value::Kind::Number:
+            return Value::Text("N");
+        case Value::Kind::Logical:
+            return Value::Text("L");
+        default:
+            return Value::Text("U");
+        }
+    } catch (const Raised&) {
+        return Value::Text("U");
+    }
 }
 
 // One row of ADIR: name, size, date, time and the attributes as "RHSDA".
@@ -364,7 +591,7 @@ std::vector<Value> directoryRow(const WIN32_FIND_DATAA& f)
         if (a & bits[i])
             flags[i] = "RHSDA"[i];
     const double size = static_cast<double>(f.nFileSizeHigh) * 4294967296.0 + f.nFileSizeLow;
-    return {Value::Text(upperText(f.cFileName)), Value::Num(size, 0), Value::Text(date),
+    return {Value::Text(Upper(f.cFileName)), Value::Num(size, 0), Value::Text(date),
             Value::Text(time), Value::Text(flags)};
 }
 
@@ -435,7 +662,25 @@ constexpr Builtin kBuiltins[] = {
     {"TRANSFORM", 1, 2, Transform},
     {"PADR", 2, 3, PadR},
     {"PADL", 2, 3, PadL},
-    {"ALLTRIM", 1, 1, AllTrim},
+    {"ALLTRIM", 1, 25, AllTrim},
+    {"LTRIM", 1, 25, LTrim},
+    {"RTRIM", 1, 25, RTrim},
+    {"TRIM", 1, 25, RTrim},
+    {"UPPER", 1, 1, UpperCase},
+    {"LOWER", 1, 1, LowerCase},
+    {"LEFT", 2, 2, Left},
+    {"RIGHT", 2, 2, Right},
+    {"SUBSTR", 2, 3, Substr},
+    {"REPLICATE", 2, 2, Replicate},
+    {"AT", 2, 3, At},
+    {"STRTRAN", 2, 6, StrTran},
+    {"STR", 1, 3, Str},
+    {"VAL", 1, 1, Val},
+    {"ASC", 1, 1, Asc},
+    {"DATE", 0, 3, Date},
+    {"TIME", 0, 1, Time},
+    {"EMPTY", 1, 1, Empty},
+    {"TYPE", 1, 2, Type},
     {"ADIR", 1, 3, ADir},
 };
 

@@ -56,6 +56,13 @@ class Parser {
 
     Statement statement();
 
+    ExprPtr wholeExpression()
+    {
+        ExprPtr e = expression();
+        end();
+        return e;
+    }
+
     // name(...) = value assigns to an array element, as in FoxPro.
     bool assignsElement() const
     {
@@ -664,6 +671,11 @@ Statement Parse(const std::string& line, const Defines* defines)
     if (directive(text, s) || setLibrary(text, s))
         return s;
     return Parser(Tokenize(text), defines).statement();
+}
+
+ExprPtr ParseExpression(const std::string& text)
+{
+    return Parser(Tokenize(text), nullptr).wholeExpression();
 }
 
 } // namespace fllhost::script

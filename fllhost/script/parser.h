@@ -96,4 +96,8 @@ using Defines = std::map<std::string, std::vector<Token>>;
 // Parses one line, replacing #DEFINEd names; throws SyntaxError.
 Statement Parse(const std::string& line, const Defines* defines = nullptr);
 
+// Parses a text that must be one expression, as TYPE( ) reads it at run time
+// (without #DEFINEs); throws SyntaxError.
+ExprPtr ParseExpression(const std::string& text);
+
 } // namespace fllhost::script

@@ -765,6 +765,8 @@ Value Interpreter::evaluate(const Expr& e)
     case Expr::Kind::Call: {
         if (arrays_.count(e.name))
             return element(e.name, e.args);
+        if (e.name == "IIF")
+            return choose(e);
         std::vector<Value> args;
         for (const ExprPtr& a : e.args) {
             const bool named = a->kind == Expr::Kind::Name || a->kind == Expr::Kind::Element;
@@ -833,12 +835,26 @@ Value Interpreter::operation(const Expr& e)
     }
 }
 
+// IIF(condition, a, b) works out only the value it gives, as FoxPro does.
+Value Interpreter::choose(const Expr& e)
+{
+    const char* const invalid = "IIF: function argument value, type, or count is invalid";
+    if (e.args.size() != 3)
+        Fail(invalid);
+    const Value condition = evaluate(*e.args[0]);
+    if (condition.kind != Value::Kind::Logical)
+        Fail(invalid);
+    return evaluate(*e.args[condition.logical ? 1 : 2]);
+}
+
 Value Interpreter::call(const std::string& name, std::vector<Value>& args)
 {
-    BuiltinContext context{*host_, area_, arrays_};
+    BuiltinContext context{*host_, area_, arrays_, [this](const Expr& e) { return evaluate(e); }};
     Value v;
     if (CallBuiltin(name, args, context, v))
         return v;
+    if (!host_->loaded())
+        Fail("function " + name + " is not built into fllhost, and no library is loaded");
     CallResult r = host_->call(name, args);
     if (!r.refused.empty())
         Fail(r.refused);

@@ -85,6 +85,7 @@ class Interpreter {
     Value name(const Expr& e);
     Value operation(const Expr& e);
     Value evaluate(const Expr& e);
+    Value choose(const Expr& e);
     Value call(const std::string& name, std::vector<Value>& args);
     void print(const Statement& s);
     void select(const Statement& s);

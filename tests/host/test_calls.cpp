@@ -47,7 +47,7 @@ struct Refusal {
 TEST_F(Calls, TheHostRefusesWhatDoesNotFitTheRow)
 {
     const Refusal cases[] = {
-        {"M_NOSUCH", {}, "function M_NOSUCH is not in the library"},
+        {"M_NOSUCH", {}, "function M_NOSUCH is neither built into fllhost nor in the library"},
         {"M_STRCRC32", {}, "M_STRCRC32: too few arguments (0 passed, 1 required)"},
         {"M_STRCRC32",
          {Value::Text("a"), Value::Text("b")},

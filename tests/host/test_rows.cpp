@@ -51,7 +51,8 @@ TEST(LibraryRows, InternalAndHostRoutinesAreNeitherListedNorCallable)
     for (const char* name : {"HIDDEN", "ONLOAD", "ONUNLOAD"}) {
         EXPECT_EQ(host.find(name), nullptr) << name;
         EXPECT_EQ(host.call(name, {}).refused,
-                  std::string("function ") + name + " is not in the library");
+                  std::string("function ") + name +
+                      " is neither built into fllhost nor in the library");
     }
     EXPECT_EQ(State(host), 100) << "none of them ran again";
     EXPECT_EQ(host.output(), kLoaded);
@@ -100,8 +101,11 @@ TEST(LibraryRowsExe, ListingAndScripts)
     testing_support::HostRun run = RunFllhost({"-e", "SET LIBRARY TO " + kRowlib, "-e", "? STATE()",
                                                "-e", "= HIDDEN()", "-e", "? 'still here'"});
     // ? starts a new line: after the load routine's own line end, a blank one.
-    EXPECT_EQ(run.output, kLoaded + "\n100\nError: function HIDDEN is not in the library\n" +
-                              "still here\nONUNLOAD ran\n");
+    EXPECT_EQ(
+        run.output,
+        kLoaded +
+            "\n100\nError: function HIDDEN is neither built into fllhost nor in the library\n" +
+            "still here\nONUNLOAD ran\n");
     EXPECT_EQ(run.status, 1u);
 
     // SET LIBRARY TO without a name releases the library there and then.
