@@ -2,6 +2,7 @@
 // for. Results go back in the request's first field; a raised error is
 // recorded and left as 83 / 84 in the code field, which tells the library to
 // unwind.
+#include <algorithm>
 #include <cstring>
 
 #include "host_impl.h"
@@ -44,10 +45,21 @@ void PutText(Host::Impl& h, Request& r, CallResult&)
     h.print(Text(r.arg1));
 }
 
+// A text in a library handle (kind H) is the host's from now on; it keeps
+// the handle until the call has returned, as FoxPro does, and frees it then.
 void ReturnValue(Host::Impl& h, Request& r, CallResult& result)
 {
-    result.value = TakeResult(h, ValueAt(r.arg1));
+    const abi::HostValue& v = ValueAt(r.arg1);
+    result.value = TakeResult(h, v);
     ++result.results;
+    if (v.kind != 'H' || !tActive)
+        return;
+    const uint32_t block = h.tables().block(v.handle);
+    auto& held = tActive->held;
+    const bool known = std::any_of(held.begin(), held.end(),
+                                   [&](const HeldHandle& x) { return x.handle == v.handle; });
+    if (block && !known)
+        held.push_back(HeldHandle{v.handle, block});
 }
 
 void RecordNumber(Host::Impl& h, Request& r, CallResult&)
@@ -295,9 +307,6 @@ Value TakeResult(Host::Impl& host, const abi::HostValue& v)
     case 'H': {
         std::string text;
         host.tables().read(v.handle, v.length, text);
-        // A library handle is handed over with the result: the host frees it.
-        if (v.kind == 'H')
-            host.freeHandle(v.handle);
         return Value::Text(text);
     }
     case 'I':
