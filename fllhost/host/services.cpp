@@ -32,8 +32,8 @@ const abi::HostValue& ValueAt(uint32_t address)
     return *reinterpret_cast<const abi::HostValue*>(address);
 }
 
-// A reference's locator: where (a work area, or -1 for a memory variable as
-// _FindVar fills it; the library takes any number below 1 for one) and the
+// A reference's locator: where (a work area, or -1 or 0 for a memory
+// variable; the library takes any number below 1 for one) and the
 // 32-bit number after it at offset 4 (memo field index, or variable number).
 uint32_t Locator(const abi::HostValue& ref)
 {
@@ -330,7 +330,7 @@ bool MakeArgument(Host::Impl& host, const Value& value, abi::HostValue& out)
             out.setWhere(static_cast<int16_t>(value.area));
             out.length = static_cast<uint32_t>(host.workAreas.fieldIndex(value.area, value.name));
         } else {
-            out.setWhere(-1); // _FindVar's "memory variable"
+            out.setWhere(value.variableWhere);
             out.length = host.variables.refId(value.name);
         }
         return true;
