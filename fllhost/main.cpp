@@ -5,7 +5,8 @@
 // --list loads LIB and prints its function table; each -e runs one
 // statement; SCRIPT (or standard input for "-") is run line by line.
 // Exit status: 2 after a syntax error or a library that cannot be loaded,
-// else 1 when any statement raised an error, else 0.
+// else 1 when any statement raised an error, else 0; 3 when the library
+// broke the host's rules (Host::kFaultStatus), which stops the host at once.
 #include <fcntl.h>
 #include <fstream>
 #include <io.h>

@@ -28,7 +28,7 @@ abi::SlotTable* slotTable()
 HGLOBAL blockOf(uint32_t handle)
 {
     abi::HandleTable* table = handleTable();
-    if (!table || handle == 0 || handle >= table->capacity)
+    if (!table || !InTable(handle, table->capacity))
         return nullptr;
     return reinterpret_cast<HGLOBAL>(table->entry[handle]);
 }
@@ -125,7 +125,7 @@ uint32_t StoreSlot(uint32_t value)
 void ReleaseSlot(uint32_t entry)
 {
     abi::SlotTable* table = slotTable();
-    if (!table || entry == 0 || entry >= table->capacity || table->entry[entry] == 0)
+    if (!table || !InTable(entry, table->capacity) || table->entry[entry] == 0)
         return;
     --table->used;
     table->entry[entry] = 0;
@@ -136,7 +136,7 @@ void ReleaseSlot(uint32_t entry)
 uint32_t ReadSlot(uint32_t entry)
 {
     abi::SlotTable* table = slotTable();
-    if (!table || entry == 0 || entry >= table->capacity)
+    if (!table || !InTable(entry, table->capacity))
         return 0;
     return table->entry[entry];
 }

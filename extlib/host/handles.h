@@ -9,6 +9,13 @@
 
 namespace marvo {
 
+// Whether an entry number names an entry of a host table with `capacity`
+// entries: entry 0 means none, and the table ends before the capacity.
+constexpr bool InTable(uint32_t entry, uint32_t capacity)
+{
+    return entry != 0 && entry < capacity;
+}
+
 // Handle operations on the calling thread's HandleTable. Handle 0 is no handle.
 uint32_t AllocHandle(uint32_t size, uint16_t tag = abi::kLibraryTag);
 void FreeHandle(uint32_t handle);

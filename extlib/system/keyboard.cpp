@@ -16,6 +16,7 @@
 #include "host/functions.h"
 #include "host/params.h"
 #include "host/results.h"
+#include "system/keystate.h"
 
 namespace {
 
@@ -24,15 +25,14 @@ using namespace marvo;
 constexpr int kLayoutNameSize = 12;
 constexpr DWORD kWaitStepMs = 100;
 
-// Codes outside the 256-entry table name no key, which is never held down;
-// nor is any key when the state cannot be read.
+// No key is held down when the state cannot be read.
 bool keysHeld(std::initializer_list<int32_t> keys)
 {
-    BYTE state[256] = {};
+    BYTE state[keyboard::kStateSize] = {};
     if (!GetKeyboardState(state))
         return false;
     for (int32_t key : keys) {
-        if (key < 0 || key > 255 || !(state[key] & 0x80))
+        if (!keyboard::HeldIn(state, key))
             return false;
     }
     return true;

@@ -22,11 +22,15 @@ thread_local std::map<HMODULE, uint64_t> tBound;
 // Makes a call the innermost active one of this thread for its lifetime.
 class ActiveScope {
   public:
-    ActiveScope(Host::Impl& host, CallResult& result) : call_{&host, &result, tActive}
+    ActiveScope(Host::Impl& host, CallResult& result) : call_{&host, &result, tActive, {}}
     {
         tActive = &call_;
     }
-    ~ActiveScope() { tActive = call_.outer; }
+    ~ActiveScope()
+    {
+        tActive = call_.outer;
+        call_.host->settle(call_);
+    }
     ActiveScope(const ActiveScope&) = delete;
     ActiveScope& operator=(const ActiveScope&) = delete;
 
@@ -145,6 +149,42 @@ void Host::Impl::freeHandle(uint32_t handle)
     m.code = abi::kMsgFreeHandle;
     m.value1 = handle;
     dispatch(m);
+}
+
+void Host::Impl::settle(ActiveCall& call)
+{
+    ThreadTables* t = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = threads.find(GetCurrentThreadId());
+        if (it != threads.end())
+            t = it->second.get();
+    }
+    for (const HeldHandle& h : call.held) {
+        const uint32_t now = t ? t->block(h.handle) : 0;
+        if (now == h.block)
+            freeHandle(h.handle);
+        else
+            fault("the library " + std::string(now ? "replaced" : "freed") + " handle " +
+                  std::to_string(h.handle) + ", which it had handed to the host with a result");
+    }
+    if (t) {
+        const std::string damage = t->guardDamage();
+        if (!damage.empty())
+            fault(damage);
+    }
+}
+
+void Host::Impl::fault(const std::string& what)
+{
+    if (self.onFault) {
+        self.onFault(what);
+        return;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "fllhost: %s\n", what.c_str());
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), Host::kFaultStatus);
 }
 
 void Host::Impl::print(const std::string& text)

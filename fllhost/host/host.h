@@ -68,6 +68,15 @@ class Host {
     // Tests: called first for every service request; true = handled.
     std::function<bool(abi::HostRequest&)> serviceHook;
 
+    // A library that breaks the host's rules (frees or replaces a handle it
+    // handed over with a result, or changes what lies past the last entry of
+    // the HandleTable or SlotTable) stops the process once the call has
+    // returned: the diagnostic goes to standard error, the exit status is
+    // kFaultStatus. Tests of these checks take the diagnostics here instead,
+    // and the run goes on.
+    std::function<void(const std::string&)> onFault;
+    static constexpr unsigned kFaultStatus = 3;
+
     // PutText text, captured (and echoed to standard output when echo is on).
     std::string& output();
     void setEcho(bool echo);

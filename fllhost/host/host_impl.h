@@ -26,11 +26,19 @@ class WorkFolder {
     std::string path_;
 };
 
-// One library call in progress on this thread: where its services are recorded.
+// A handle the library handed over with a result, and the block it held then.
+struct HeldHandle {
+    uint32_t handle;
+    uint32_t block;
+};
+
+// One library call in progress on this thread: where its services are
+// recorded, and the handles the host holds until the call has returned.
 struct ActiveCall {
     Host::Impl* host;
     CallResult* result;
     ActiveCall* outer;
+    std::vector<HeldHandle> held;
 };
 
 struct Host::Impl {
@@ -45,6 +53,10 @@ struct Host::Impl {
     // Calls a routine of the library with no parameters (message 1).
     CallResult callRoutine(abi::HostFunction entry);
     void freeHandle(uint32_t handle);
+    // After a call has returned: frees the handles the host held for it and
+    // looks at this thread's table guards; a breach goes to fault().
+    void settle(ActiveCall& call);
+    void fault(const std::string& what);
     void print(const std::string& text);
 
     Host& self;
@@ -74,8 +86,8 @@ void HOST_CALL HostCallback(abi::HostRequest* request);
 // Performs a service for the innermost active call of this thread.
 void Serve(Host::Impl& host, abi::HostRequest& request, CallResult& result);
 
-// Turns a HostValue the library returned into a Value (reading and, for
-// kind H, freeing the text's handle).
+// Turns a HostValue the library returned into a Value, reading a text from
+// its handle (which stays where it is).
 Value TakeResult(Host::Impl& host, const abi::HostValue& v);
 
 // Makes the HostValue of an argument; false when no handle could be made for a text.

@@ -2,6 +2,7 @@
 // for. Results go back in the request's first field; a raised error is
 // recorded and left as 83 / 84 in the code field, which tells the library to
 // unwind.
+#include <algorithm>
 #include <cstring>
 
 #include "host_impl.h"
@@ -31,8 +32,8 @@ const abi::HostValue& ValueAt(uint32_t address)
     return *reinterpret_cast<const abi::HostValue*>(address);
 }
 
-// A reference's locator: where (a work area, or -1 for a memory variable as
-// _FindVar fills it; the library takes any number below 1 for one) and the
+// A reference's locator: where (a work area, or -1 or 0 for a memory
+// variable; the library takes any number below 1 for one) and the
 // 32-bit number after it at offset 4 (memo field index, or variable number).
 uint32_t Locator(const abi::HostValue& ref)
 {
@@ -44,10 +45,21 @@ void PutText(Host::Impl& h, Request& r, CallResult&)
     h.print(Text(r.arg1));
 }
 
+// A text in a library handle (kind H) is the host's from now on; it keeps
+// the handle until the call has returned, as FoxPro does, and frees it then.
 void ReturnValue(Host::Impl& h, Request& r, CallResult& result)
 {
-    result.value = TakeResult(h, ValueAt(r.arg1));
+    const abi::HostValue& v = ValueAt(r.arg1);
+    result.value = TakeResult(h, v);
     ++result.results;
+    if (v.kind != 'H' || !tActive)
+        return;
+    const uint32_t block = h.tables().block(v.handle);
+    auto& held = tActive->held;
+    const bool known = std::any_of(held.begin(), held.end(),
+                                   [&](const HeldHandle& x) { return x.handle == v.handle; });
+    if (block && !known)
+        held.push_back(HeldHandle{v.handle, block});
 }
 
 void RecordNumber(Host::Impl& h, Request& r, CallResult&)
@@ -295,9 +307,6 @@ Value TakeResult(Host::Impl& host, const abi::HostValue& v)
     case 'H': {
         std::string text;
         host.tables().read(v.handle, v.length, text);
-        // A library handle is handed over with the result: the host frees it.
-        if (v.kind == 'H')
-            host.freeHandle(v.handle);
         return Value::Text(text);
     }
     case 'I':
@@ -321,7 +330,7 @@ bool MakeArgument(Host::Impl& host, const Value& value, abi::HostValue& out)
             out.setWhere(static_cast<int16_t>(value.area));
             out.length = static_cast<uint32_t>(host.workAreas.fieldIndex(value.area, value.name));
         } else {
-            out.setWhere(-1); // _FindVar's "memory variable"
+            out.setWhere(value.variableWhere);
             out.length = host.variables.refId(value.name);
         }
         return true;

@@ -40,11 +40,12 @@ Value Value::Bool(bool b)
     return v;
 }
 
-Value Value::VarRef(std::string name)
+Value Value::VarRef(std::string name, int16_t where)
 {
     Value v;
     v.kind = Kind::Reference;
     v.name = std::move(name);
+    v.variableWhere = where;
     return v;
 }
 

@@ -21,12 +21,15 @@ struct Value {
     // (area > 0 = work area, name = field name).
     std::string name;
     int area = 0;
+    // A memory variable's reference says where it lives with a number below
+    // 1: FoxPro's locators use -1 and 0, and the library must take both.
+    int16_t variableWhere = -1;
 
     static Value Text(std::string s);
     static Value Int(int32_t v, uint16_t width = 10);
     static Value Num(double v, uint32_t decimals = 0, uint16_t width = 0);
     static Value Bool(bool b);
-    static Value VarRef(std::string name);
+    static Value VarRef(std::string name, int16_t where = -1);
     static Value MemoRef(int area, std::string field);
     static Value None() { return Value(); }
 

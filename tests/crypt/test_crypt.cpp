@@ -127,32 +127,51 @@ TEST_F(Crypt, SessionKeyOfTheRawPasswordIsTheModelsKey)
     EXPECT_EQ(takeOutput(), "");
 }
 
-TEST_F(Crypt, PasswordOffsetAddsOneSumToEverySignedByte)
+std::string Hex(const std::string& bytes)
 {
-    // The offset's bytes are the library's own; only their sum matters to
-    // the key. Find the sums that explain the first password's ciphertext,
-    // then keep those that explain all the others too.
-    const std::string probe = "offset probe";
-    const std::vector<std::string> passwords = {
-        "heslo",
-        "\xe1\xe1\xe1\xe1\xe1",
-        std::string("ab\0cd\xff\x80", 7),
-        "high \xfe\x81 and low \x01 bytes",
-    };
-    std::vector<int> sums;
-    std::string first = enc(probe, passwords[0]);
-    for (int sum = -7 * 128; sum <= 7 * 127; ++sum)
-        if (model::Cipher(model::Offset(passwords[0], sum), probe) == first)
-            sums.push_back(sum);
-    for (size_t p = 1; p < passwords.size(); ++p) {
-        std::string got = enc(probe, passwords[p]);
-        std::vector<int> kept;
-        for (int sum : sums)
-            if (model::Cipher(model::Offset(passwords[p], sum), probe) == got)
-                kept.push_back(sum);
-        sums = kept;
+    std::string out;
+    char two[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(two, sizeof two, "%02x", c);
+        out += two;
     }
-    EXPECT_FALSE(sums.empty());
+    return out;
+}
+
+// The offset bytes of the released builds add up to 355; only the sum
+// reaches the key. Data encrypted by those builds must still decrypt, so
+// every password-derived key stays as the model derives it from that sum.
+constexpr int kReleasedOffsetSum = 355;
+
+struct KnownAnswer {
+    std::string password;
+    const char* cipher; // of kProbe, in hexadecimal, from the model
+};
+
+const std::string kProbe = "offset probe";
+
+// Byte 128 is -128, exactly 255 below 127: both leave one remainder.
+const KnownAnswer kPasswordKeys[] = {
+    {"heslo", "4376e61b0d6eebf2a74236b0"},
+    {"\xe1\xe1\xe1\xe1\xe1", "6ac10665fe98b732f8bdc03a"},
+    {std::string("ab\0cd\xff\x80", 7), "68b58d469c898503df77c430"},
+    {"high \xfe\x81 and low \x01 bytes", "2fa4d0b0ee52d238a6390ad9"},
+    {"pass\x7f", "ba80dbbbc340ad67077ba310"},
+    {"pass\x80", "ba80dbbbc340ad67077ba310"},
+    {"pass\x7e", "9f6ed9807dfb4f2855f2c931"},
+};
+
+TEST_F(Crypt, PasswordKeysAreTheReleasedOnes)
+{
+    for (const KnownAnswer& k : kPasswordKeys) {
+        const std::string name = Hex(k.password);
+        EXPECT_EQ(Hex(model::Cipher(model::Offset(k.password, kReleasedOffsetSum), kProbe)),
+                  k.cipher)
+            << "model, password " << name;
+        EXPECT_EQ(Hex(enc(kProbe, k.password)), k.cipher) << "per call, password " << name;
+        ASSERT_TRUE(logical("M_CRPTINIT", {T(k.password)})) << name;
+        EXPECT_EQ(Hex(text("M_ENCRPTWX", {T(kProbe)})), k.cipher) << "session, password " << name;
+    }
 }
 
 TEST_F(Crypt, SessionWithOnePasswordEqualsThePerCallKeyForEveryLength)

@@ -6,7 +6,13 @@
 //
 // With the environment variable ROWLIB_REFUSE set, the load routine raises
 // host error 1234 instead.
+//
+// Three more INTERNAL rows break the host's rules on purpose, for its checks:
+// GIVEBACK frees the text it handed over with its result, PASTHANDLES frees
+// and empties the entry after the HandleTable's last one, PASTSLOTS empties
+// the one after the SlotTable's last.
 #include <cstdio>
+#include <cstring>
 #include <windows.h>
 
 #include "host/abi.h"
@@ -14,6 +20,8 @@
 namespace {
 
 abi::HostCallback gCallback = nullptr;
+abi::HandleTable* gHandles = nullptr;
+abi::SlotTable* gSlots = nullptr;
 int gLoads = 0, gUnloads = 0, gHidden = 0;
 
 // A request to the host; false when the host raised an error with it.
@@ -62,10 +70,46 @@ void HOST_CALL state(abi::ParamBlock*)
     request(abi::kSvcReturnValue, reinterpret_cast<uint32_t>(&v));
 }
 
+void HOST_CALL giveBack(abi::ParamBlock*)
+{
+    uint32_t h = 1;
+    while (h < gHandles->capacity && gHandles->entry[h])
+        ++h;
+    if (h >= gHandles->capacity)
+        return;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 2 + 6);
+    char* p = static_cast<char*>(GlobalLock(block));
+    std::memcpy(p + 2, "given", 6);
+    GlobalUnlock(block);
+    gHandles->entry[h] = reinterpret_cast<uint32_t>(block);
+    abi::HostValue v{};
+    v.kind = 'H';
+    v.length = 5;
+    v.handle = h;
+    request(abi::kSvcReturnValue, reinterpret_cast<uint32_t>(&v));
+    GlobalFree(block);
+    gHandles->entry[h] = 0;
+}
+
+void HOST_CALL pastHandles(abi::ParamBlock*)
+{
+    uint32_t& past = gHandles->entry[gHandles->capacity];
+    GlobalFree(reinterpret_cast<HGLOBAL>(past));
+    past = 0;
+}
+
+void HOST_CALL pastSlots(abi::ParamBlock*)
+{
+    gSlots->entry[gSlots->capacity] = 0;
+}
+
 const abi::TableRow kMoreRows[] = {
     {"ONUNLOAD", onUnload, static_cast<uint16_t>(-3), ""},
+    {"GIVEBACK", giveBack, static_cast<uint16_t>(-1), ""},
+    {"PASTHANDLES", pastHandles, static_cast<uint16_t>(-1), ""},
+    {"PASTSLOTS", pastSlots, static_cast<uint16_t>(-1), ""},
 };
-const abi::TableHeader kMore = {nullptr, 1, kMoreRows};
+const abi::TableHeader kMore = {nullptr, 4, kMoreRows};
 
 const abi::TableRow kRows[] = {
     {"ONLOAD", onLoad, static_cast<uint16_t>(-2), ""},
@@ -81,6 +125,8 @@ extern "C" __declspec(dllexport) int HOST_CALL DispatchAPI(abi::HostMessage* m)
     switch (m->code) {
     case abi::kMsgLoad:
         gCallback = reinterpret_cast<abi::HostCallback>(m->function);
+        gHandles = reinterpret_cast<abi::HandleTable*>(m->value1);
+        gSlots = reinterpret_cast<abi::SlotTable*>(m->value2);
         [[fallthrough]];
     case abi::kMsgTable:
         m->value1 = reinterpret_cast<uint32_t>(&kTable);

@@ -116,7 +116,8 @@ TEST_F(Calls, StringResultsAreTakenOverAndFreed)
     EXPECT_EQ(host.handlesInUse(), 0);
 }
 
-// The memo and variable forms must give what the text form gives.
+// The memo and variable forms must give what the text form gives, each
+// through the services of its kind. A variable's reference says -1 or 0.
 TEST_F(Calls, MemoFieldsAndVariablesAsText)
 {
     const std::string text = std::string("memo text\0with a zero", 21);
@@ -129,14 +130,28 @@ TEST_F(Calls, MemoFieldsAndVariablesAsText)
     ASSERT_TRUE(areas.writeMemo(3, 4, "NOTES", text));
     ASSERT_TRUE(areas.writeMemo(3, 2, "NOTES", "something else"));
     ASSERT_TRUE(areas.go(3, 4));
-    CallResult memo =
-        host.call("M_MENCRPTW", {Value::MemoRef(3, "notes"), Value::Text("password")});
-    EXPECT_EQ(memo.value, expected) << memo.userError << memo.hostError;
-    EXPECT_EQ(areas.readMemo(3, 4, "notes"), text) << "the field keeps its content";
-
     host.variables().set("secret", Value::Text(text));
-    CallResult var = host.call("M_MENCRPTW", {Value::VarRef("SECRET"), Value::Text("password")});
-    EXPECT_EQ(var.value, expected);
+
+    const std::vector<uint32_t> memo = {abi::kSvcMemoFileChannel, abi::kSvcMemoOffset,
+                                        abi::kSvcMemoLength,      abi::kSvcFileSeek,
+                                        abi::kSvcFileRead,        abi::kSvcReturnValue};
+    const std::vector<uint32_t> variable = {abi::kSvcLoadVariable, abi::kSvcReturnValue};
+    struct Row {
+        const char* what;
+        Value reference;
+        const std::vector<uint32_t>& services;
+    };
+    const Row rows[] = {
+        {"memo field", Value::MemoRef(3, "notes"), memo},
+        {"variable, where -1", Value::VarRef("SECRET"), variable},
+        {"variable, where 0", Value::VarRef("SECRET", 0), variable},
+    };
+    for (const Row& r : rows) {
+        CallResult got = host.call("M_MENCRPTW", {r.reference, Value::Text("password")});
+        EXPECT_EQ(got.value, expected) << r.what << ": " << got.userError << got.hostError;
+        EXPECT_EQ(got.services, r.services) << r.what;
+    }
+    EXPECT_EQ(areas.readMemo(3, 4, "notes"), text) << "the field keeps its content";
     EXPECT_EQ(host.variables().get("secret"), Value::Text(text));
     EXPECT_EQ(host.handlesInUse(), 0) << "the loaded variable's handle went back";
 }

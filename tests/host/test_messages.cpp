@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "host.h"
+#include "host/handles.h"
 #include "testdir.h"
 
 using fllhost::Host;
@@ -132,6 +133,27 @@ TEST_F(Messages, BadHandlesAreNull)
     EXPECT_EQ(host.handlesInUse(), before);
 }
 
+struct EntryRow {
+    uint32_t entry;
+    uint32_t capacity;
+    bool inTable;
+};
+
+// The library's own range check of handles and slots, at the edges: a
+// stray entry past the table reads and writes memory that is not the table's.
+TEST(TableEntries, FromOneToBelowTheCapacity)
+{
+    const EntryRow rows[] = {
+        {0, 6, false},        {1, 6, true},          {5, 6, true},
+        {6, 6, false},        {7, 6, false},         {0xFFFFFFFFu, 6, false},
+        {0, 1, false},        {1, 1, false},         {0, 0, false},
+        {65534, 65535, true}, {65535, 65535, false}, {65536, 65535, false},
+    };
+    for (const EntryRow& r : rows)
+        EXPECT_EQ(marvo::InTable(r.entry, r.capacity), r.inTable)
+            << "entry " << r.entry << " of " << r.capacity;
+}
+
 TEST_F(Messages, SlotsFillUpReleaseAndRead)
 {
     const uint32_t a = send(abi::kMsgSlotStore, 111);
@@ -151,6 +173,7 @@ TEST_F(Messages, SlotsFillUpReleaseAndRead)
     EXPECT_EQ(send(abi::kMsgSlotRead, 0), 0u);
     EXPECT_EQ(send(abi::kMsgSlotRead, 4), 0u) << "beyond the capacity";
     send(abi::kMsgSlotRelease, 0);
+    send(abi::kMsgSlotRelease, 4);
     send(abi::kMsgSlotRelease, 9);
     EXPECT_EQ(host.slots().used, 3);
 }

@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "host.h"
 #include "runhost.h"
 
@@ -31,6 +34,16 @@ int32_t State(Host& host)
 bool ModuleLoaded()
 {
     return GetModuleHandleA(kRowlib.c_str()) != nullptr;
+}
+
+// A row's entry, found by name in the library's chained tables.
+uint32_t Entry(const Host& host, const std::string& name)
+{
+    for (const abi::TableHeader* t = host.header(); t; t = t->next)
+        for (uint16_t i = 0; i < t->count; ++i)
+            if (name == t->rows[i].name)
+                return reinterpret_cast<uint32_t>(t->rows[i].entry);
+    return 0;
 }
 
 TEST(LibraryRows, TheLoadRoutineRunsOnceTheTablesAreHandedOver)
@@ -89,6 +102,40 @@ TEST(LibraryRows, AnErrorOfTheLoadRoutineFailsTheLoad)
     EXPECT_FALSE(host.loaded());
     EXPECT_FALSE(ModuleLoaded());
     EXPECT_EQ(host.output(), kLoaded) << "no unload routine for a library never loaded";
+}
+
+struct Breach {
+    const char* routine;
+    const char* diagnostic; // null: none
+};
+
+// Run by the host with message 1, as a call of the library's would be.
+TEST(LibraryRows, TheHostNamesWhatALibraryBrokeOnceTheCallHasReturned)
+{
+    const Breach rows[] = {
+        {"STATE", nullptr},
+        {"GIVEBACK", "the library freed handle 1, which it had handed to the host with a result"},
+        {"PASTHANDLES",
+         "the library emptied the word after the HandleTable's last entry (capacity 8)"},
+        {"PASTSLOTS", "the library changed the word after the SlotTable's last entry (capacity 4)"},
+    };
+    for (const Breach& b : rows) {
+        Host host(8, 4);
+        std::vector<std::string> faults;
+        host.onFault = [&faults](const std::string& what) { faults.push_back(what); };
+        ASSERT_TRUE(host.load(kRowlib));
+        abi::HostMessage m{};
+        m.code = abi::kMsgCall;
+        m.function = Entry(host, b.routine);
+        ASSERT_NE(m.function, 0u) << b.routine;
+        host.send(m);
+        EXPECT_EQ(faults, b.diagnostic ? std::vector<std::string>{b.diagnostic}
+                                       : std::vector<std::string>{})
+            << b.routine;
+        faults.clear();
+        EXPECT_FALSE(host.call("STATE", {}).failed()) << b.routine;
+        EXPECT_EQ(faults, std::vector<std::string>{}) << b.routine << ": the guards are set afresh";
+    }
 }
 
 TEST(LibraryRowsExe, ListingAndScripts)

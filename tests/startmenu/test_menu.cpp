@@ -124,6 +124,8 @@ TEST(StartMenuLayout, PointerMovesAreClassifiedByRectangle)
         {531, 379, MoveOver::OtherControl}, {200, 545, MoveOver::OtherControl},
         {530, 516, MoveOver::Surface},      {-1, 100, MoveOver::Outside},
         {100, 563, MoveOver::Outside},      {770, 10, MoveOver::Outside},
+        {563, 100, MoveOver::Outside},      {562, 100, MoveOver::Surface},
+        {100, -1, MoveOver::Outside},       {562, 562, MoveOver::Surface},
     };
     for (const HitRow& r : rows)
         EXPECT_EQ(Classify(layout, r.x, r.y), r.where) << r.x << "," << r.y;

@@ -19,6 +19,7 @@
 #include <set>
 #include <thread>
 
+#include "system/keystate.h"
 #include "system_host.h"
 
 namespace {
@@ -178,6 +179,26 @@ TEST_F(Keyboard, CodesOutsideTheTableAreNeverHeld)
         EXPECT_TRUE(
             Logical(lib.call("M_KEY3", {Value::Int(code), Value::Int(27), Value::Int(17)}), false));
     }
+}
+
+struct CodeRow {
+    int32_t code;
+    bool held;
+};
+
+// Where the library decides which codes name a key: a state whose every
+// byte, the ones after the table's end included, says "held".
+TEST(KeyCodes, OnlyCodesOfTheTableAreLookedUp)
+{
+    uint8_t bytes[2 * keyboard::kStateSize];
+    std::memset(bytes, 0xFF, sizeof bytes);
+    const auto& state = *reinterpret_cast<const uint8_t(*)[keyboard::kStateSize]>(bytes);
+    const CodeRow rows[] = {
+        {INT_MIN, false}, {-1, false},  {0, true},        {1, true},        {255, true},
+        {256, false},     {257, false}, {0x1001B, false}, {INT_MAX, false},
+    };
+    for (const CodeRow& r : rows)
+        EXPECT_EQ(keyboard::HeldIn(state, r.code), r.held) << r.code;
 }
 
 TEST_F(Keyboard, TwoAndThreeKeysMustAllBeHeld)
