@@ -398,8 +398,9 @@ TEST(Crc, SseProbePassesOtherFaultsOn)
         gPassedOn = PassedOn{};
         EXPECT_TRUE(crc::sse::Executes(c.leaf)) << c.name << ": not the probe's fault";
         EXPECT_EQ(gPassedOn.code, c.code) << c.name;
-        if (c.address)
+        if (c.address) {
             EXPECT_EQ(gPassedOn.address, c.address) << c.name;
+        }
         EXPECT_EQ(ChainHead(), head) << c.name;
     }
     SetUnhandledExceptionFilter(saved);
