@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -150,12 +152,12 @@ class Process {
         process_ = info.hProcess;
         pid_ = info.dwProcessId;
     }
-    // The process of a window another program started.
-    explicit Process(HWND window)
+    // A process another program started.
+    explicit Process(DWORD pid)
+        : process_(
+              OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid)),
+          pid_(pid)
     {
-        GetWindowThreadProcessId(window, &pid_);
-        process_ =
-            OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid_);
     }
     ~Process()
     {
@@ -170,6 +172,8 @@ class Process {
     Process& operator=(const Process&) = delete;
 
     bool started() const { return process_ != nullptr; }
+    // Whether the process came to wait for input (its first window is up).
+    bool Idle(DWORD limitMs) const { return process_ && WaitForInputIdle(process_, limitMs) == 0; }
     DWORD pid() const { return pid_; }
     // The exit status once the process has ended, or -1 if it runs on.
     long ExitStatus(DWORD limitMs = 15000) const
@@ -251,8 +255,9 @@ HWND Control(HWND wizard, int id)
     return found.hwnd;
 }
 
-constexpr int kNext = 1;           // the wizard's Next button
-constexpr int kFolderField = 1019; // the folder page's field
+constexpr int kNext = 1;             // the wizard's Next button
+constexpr DWORD kSlowStart = 120000; // the bound of a setup's start
+constexpr int kFolderField = 1019;   // the folder page's field
 
 void Press(HWND wizard, int id)
 {
@@ -274,6 +279,23 @@ bool Answer(HWND wizard, const std::wstring& text, int answer)
     EXPECT_EQ(shown.substr(0, text.size()), text) << Narrow(shown);
     PostMessageA(box, WM_COMMAND, answer, 0);
     return WaitFor([&] { return !IsWindow(box); }) && shown.substr(0, text.size()) == text;
+}
+
+// The id of a running process of this program, or 0.
+DWORD ProcessOf(const char* program)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD pid = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && !pid;
+         more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, program) == 0)
+            pid = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return pid;
 }
 
 // The wizard's Cancel asks first: No keeps the wizard, Yes ends the setup.
@@ -316,14 +338,21 @@ class SetupFromCd : public ::testing::Test {
         menu_.reset();
     }
 
-    // Clicks the language's install item and answers its setup's wizard.
+    // Clicks the language's install item and answers its setup's wizard. The
+    // setup unpacks itself before its window shows, which takes long on a
+    // busy or emulated machine: the test waits for the process, then for it
+    // to wait for input (its wizard is up), each with a wide bound.
     void InstallItemOpensItsSetup(const Language& l)
     {
         Click(window_, l.item);
+        DWORD pid = 0;
+        ASSERT_TRUE(WaitFor([&] { return (pid = ProcessOf(l.program)) != 0; }, kSlowStart))
+            << "the start menu did not start " << l.program;
+        Process setup(pid);
+        ASSERT_TRUE(setup.Idle(kSlowStart)) << l.program << " did not come to wait for input";
         HWND wizard = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (wizard = FindByCaption(l.caption)); }))
             << "no setup window titled " << Narrow(l.caption);
-        Process setup(wizard);
         EXPECT_TRUE(WaitFor([&] { return ShowsText(wizard, l.welcome); }))
             << "the wizard does not show " << Narrow(l.welcome);
         Cancel(wizard, l);
