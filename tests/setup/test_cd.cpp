@@ -202,34 +202,12 @@ void Click(HWND window, POINT client)
     SendInput(2, input, sizeof input[0]);
 }
 
-struct OtherDialog {
-    DWORD pid;
-    HWND except;
-    HWND hwnd;
-};
-
-BOOL CALLBACK MatchOtherDialog(HWND hwnd, LPARAM param)
-{
-    auto* f = reinterpret_cast<OtherDialog*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    char name[16] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    if (owner == f->pid && hwnd != f->except && IsWindowVisible(hwnd) &&
-        lstrcmpA(name, "#32770") == 0) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A message box of the wizard's process (a dialog that is not the wizard).
 HWND FindMessageBox(HWND wizard)
 {
-    OtherDialog found{0, wizard, nullptr};
-    GetWindowThreadProcessId(wizard, &found.pid);
-    EnumWindows(MatchOtherDialog, reinterpret_cast<LPARAM>(&found));
-    return found.hwnd;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wizard, &pid);
+    return FindVisibleWindow(pid, "#32770", wizard);
 }
 
 struct ById {

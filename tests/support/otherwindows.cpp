@@ -7,6 +7,7 @@ namespace {
 struct Found {
     DWORD pid;
     const char* className;
+    HWND except;
     HWND hwnd;
 };
 
@@ -17,7 +18,8 @@ BOOL CALLBACK matchWindow(HWND hwnd, LPARAM param)
     GetWindowThreadProcessId(hwnd, &owner);
     char name[64] = {};
     GetClassNameA(hwnd, name, sizeof name);
-    if (owner == f->pid && lstrcmpiA(name, f->className) == 0 && IsWindowVisible(hwnd)) {
+    if (owner == f->pid && hwnd != f->except && lstrcmpiA(name, f->className) == 0 &&
+        IsWindowVisible(hwnd)) {
         f->hwnd = hwnd;
         return FALSE;
     }
@@ -37,9 +39,9 @@ bool WaitFor(const std::function<bool()>& condition, DWORD limitMs)
     return true;
 }
 
-HWND FindVisibleWindow(DWORD pid, const char* className)
+HWND FindVisibleWindow(DWORD pid, const char* className, HWND except)
 {
-    Found found{pid, className, nullptr};
+    Found found{pid, className, except, nullptr};
     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&found));
     return found.hwnd;
 }
