@@ -16,8 +16,30 @@ namespace {
 std::atomic<uint64_t> gNextHostId{1};
 
 // Which host spoke last to each library on this thread (by host id: an
-// address could be reused by a later host).
-thread_local std::map<HMODULE, uint64_t> tBound;
+// address could be reused by a later host). Plain data, with nothing to run
+// at thread exit: a thread_local std::map was destroyed there from the
+// runtime's list of thread-exit destructors, and in threaded tests through
+// qemu-user that destructor met a map whose emulated-TLS storage no longer
+// held it (a crash as the threads ended). Forgetting a binding when more
+// libraries than this array holds are used on one thread costs only
+// another message 0.
+struct Binding {
+    HMODULE module;
+    uint64_t host;
+};
+constexpr size_t kBindings = 8;
+thread_local Binding tBound[kBindings];
+thread_local size_t tNextBinding;
+
+uint64_t& BoundHost(HMODULE module)
+{
+    for (Binding& b : tBound)
+        if (b.module == module)
+            return b.host;
+    Binding& b = tBound[tNextBinding++ % kBindings];
+    b = {module, 0};
+    return b.host;
+}
 
 // Makes a call the innermost active one of this thread for its lifetime.
 class ActiveScope {
@@ -123,8 +145,7 @@ void Host::Impl::bind()
 {
     if (!library.loaded())
         return;
-    uint64_t& bound = tBound[library.module()];
-    if (bound == id)
+    if (BoundHost(library.module()) == id)
         return;
     ThreadTables& t = tables();
     abi::HostMessage m{};
@@ -133,7 +154,7 @@ void Host::Impl::bind()
     m.value2 = reinterpret_cast<uint32_t>(&t.slots());
     m.function = reinterpret_cast<uint32_t>(&HostCallback);
     library.dispatch(m);
-    bound = id;
+    BoundHost(library.module()) = id;
 }
 
 void Host::Impl::dispatch(abi::HostMessage& m)
@@ -337,7 +358,7 @@ void Host::send(abi::HostMessage& m)
     // A message 0 of the caller's own replaced this host's callback and
     // tables: the next call hands them over again.
     if (m.code == abi::kMsgLoad && impl_->library.loaded())
-        tBound[impl_->library.module()] = 0;
+        BoundHost(impl_->library.module()) = 0;
 }
 
 abi::HandleTable& Host::handles()
