@@ -241,11 +241,22 @@ class StartMenu {
     // surface until it hides; true when both came.
     bool TooltipShownAndHidden(int x, int y) const
     {
-        MoveTo(x, y);
-        if (!WaitFor([&] { return TooltipShown(); }))
-            return false;
-        MoveTo(200, 420);
-        return WaitFor([&] { return !TooltipShown(); });
+        return RestUntil(x, y, [&] { return TooltipShown(); }) &&
+               RestUntil(200, 420, [&] { return !TooltipShown(); });
+    }
+
+    // Rests the pointer on a point until the condition holds. The tooltip
+    // acts on pointer moves: one it did not act on (its show given up while
+    // the pointer was still on its way) is tried again on the next move, so
+    // the pointer moves by a pixel when a few of its delays have passed.
+    bool RestUntil(int x, int y, const std::function<bool()>& condition) const
+    {
+        for (int move = 0; move < 5; ++move) {
+            MoveTo(x + move % 2, y);
+            if (WaitFor(condition, 3000))
+                return true;
+        }
+        return false;
     }
 
     bool TooltipShown() const { return FindVisibleWindow(pid_, TOOLTIPS_CLASSA) != nullptr; }
